@@ -1,0 +1,134 @@
+// The narrow seam through which storage/ and snapshot/ reach the system.
+//
+// Every operation the portable logic needs from Windows is declared here, in
+// the program's own terms, each with its contract. It is a link-time seam:
+// Pelorin.exe links platform/win32, the Linux unit tests link platform/sim.
+// Nothing here throws; failures are reported through the result types.
+//
+// All text is narrow bytes in the system's ANSI code page and is never
+// converted. Paths are spelled with backslashes ("save\\x.txt"), relative
+// paths resolve against the process's current directory.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// An opaque top-level or child window; nullptr is "no window".
+struct WindowTag;
+using WindowHandle = WindowTag*;
+
+using ProcessId = std::uint32_t;
+
+struct Rect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+// A window's show command (an SW_ value) and its normal (restored) rectangle.
+struct Placement {
+    std::int32_t showCmd = 0;
+    Rect normal;
+    friend bool operator==(const Placement&, const Placement&) = default;
+};
+
+// ---- Windows ---------------------------------------------------------------
+
+// The top-level windows in enumeration order: top of the Z order first.
+std::vector<WindowHandle> TopLevelWindows();
+
+// The window's class name, cut to 1023 bytes; empty when it cannot be read.
+std::string WindowClassName(WindowHandle window);
+
+// The window's title, cut to 1023 bytes; empty when it cannot be read.
+std::string WindowTitle(WindowHandle window);
+
+// The id of the process that owns the window; 0 when it cannot be read.
+ProcessId WindowProcess(WindowHandle window);
+
+// The window's show command and normal rectangle; absent when the query fails.
+std::optional<Placement> WindowPlacement(WindowHandle window);
+
+// The window's current rectangle in screen coordinates; absent on failure.
+std::optional<Rect> WindowRect(WindowHandle window);
+
+// The first direct child of `parent` whose class is `className`, or nullptr.
+WindowHandle FindChildWindow(WindowHandle parent, const std::string& className);
+
+// The control's text as WM_GETTEXT gives it into 1024 bytes: at most 1023
+// bytes, up to the first zero byte; empty when nothing was copied.
+std::string ControlText(WindowHandle control);
+
+// Queues a close request (WM_CLOSE) and returns at once.
+void PostCloseRequest(WindowHandle window);
+
+// Moves and sizes the window to x, y, width, height and repaints it.
+void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
+                  std::int32_t height);
+
+// Shows the window with a show command (an SW_ value).
+void ShowWindowAs(WindowHandle window, std::int32_t showCmd);
+
+// The next window below in the Z order, or nullptr at the bottom.
+WindowHandle NextWindowBelow(WindowHandle window);
+
+// Whether the window is visible.
+bool IsWindowShown(WindowHandle window);
+
+// Puts the window into the topmost band (true) or takes it out (false),
+// without moving or sizing it. Fails silently on a window that is gone.
+void SetTopmost(WindowHandle window, bool topmost);
+
+// The program's own main window (the hidden tray frame), or nullptr before
+// one was registered with SetMainWindow.
+WindowHandle MainWindow();
+void SetMainWindow(WindowHandle window);
+
+// ---- Processes and time ----------------------------------------------------
+
+// Starts `application` with the full `commandLine` (which must begin with the
+// program name, as Windows expects) in the program's own environment and
+// current directory, without waiting. Returns the new process id, or 0 when
+// nothing was started. No handle stays open.
+ProcessId StartProcess(const std::string& application, const std::string& commandLine);
+
+// Blocks the calling thread for `milliseconds`.
+void SleepFor(std::uint32_t milliseconds);
+
+// The current local time (daylight saving included); absent on failure.
+std::optional<std::tm> LocalTimeNow();
+
+// ---- Folders and files -----------------------------------------------------
+
+// The Program Files folder, without a trailing backslash; absent on failure.
+std::optional<std::string> ProgramFilesFolder();
+
+// True when `path` exists and is a directory, whatever its other attributes.
+bool IsDirectory(const std::string& path);
+
+// Creates the directory; false when it cannot, also when anything of that
+// name exists already.
+bool CreateDirectoryAt(const std::string& path);
+
+// The names (not paths) of the entries matching a pattern such as
+// "save\\*.txt", in no particular order; folders that match are included.
+// Empty when nothing matches or the folder does not exist.
+std::vector<std::string> ListMatchingEntries(const std::string& pattern);
+
+// The whole file, byte for byte; absent when it cannot be opened (missing,
+// a folder, no access).
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Replaces the whole file with `content` atomically: afterwards it holds
+// either exactly `content` (true) or, on any failure, exactly what it held
+// before (false). Never leaves a temporary file that matches "*.txt".
+bool ReplaceWholeFile(const std::string& path, const std::string& content);
+
+}  // namespace platform
