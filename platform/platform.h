@@ -91,6 +91,10 @@ void SetTopmost(WindowHandle window, bool topmost);
 WindowHandle MainWindow();
 void SetMainWindow(WindowHandle window);
 
+// A modal message box with no owner, one OK button and no icon; returns when
+// the user has closed it. Both texts are ANSI bytes passed as they are.
+void ShowErrorBox(const std::string& text, const std::string& caption);
+
 // ---- Processes and time ----------------------------------------------------
 
 // Starts `application` with the full `commandLine` (which must begin with the

@@ -1,0 +1,29 @@
+// "Pelorin.ini": the eight user settings in the section "Setting".
+#pragma once
+
+#include <cstdint>
+
+// The eight settings, named as their keys in the file. The values here are
+// the defaults, which are also what an out-of-range value is replaced by.
+struct Settings {
+    std::int32_t ExitIEWhenRestore = 0;
+    std::int32_t AutoSave = 0;
+    std::int32_t AutoSaveTime = 1;
+    std::int32_t Save = 0;
+    std::int32_t CreateWait = 300;
+    std::int32_t ResizeWait = 500;
+    std::int32_t ExitIEWhenExit = 0;
+    std::int32_t RestoreWhenStart = 0;
+
+    friend bool operator==(const Settings&, const Settings&) = default;
+};
+
+// Reads "Pelorin.ini" into `settings`: a file that yields no section leaves
+// the values as they are; then every value outside its bounds is replaced by
+// its default.
+void LoadSettingsFile(Settings& settings);
+
+// Writes the nine lines of "Pelorin.ini" from `settings` as they are (no
+// range check), atomically. False when the file was not written; the old
+// file is then untouched.
+bool SaveSettingsFile(const Settings& settings);

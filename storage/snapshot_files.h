@@ -1,0 +1,39 @@
+// Snapshot files in the save folder "save": one section per browser window,
+// named after the local time of the save ("save\YYYYMMDDhhmmss.txt").
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "snapshot/browser_window.h"
+#include "storage/profile_document.h"
+
+// True when "save" is a directory or could be created.
+bool EnsureSaveFolder();
+
+// "save\" + the local time as %Y%m%d%H%M%S + ".txt"; empty when the time
+// cannot be had.
+std::string MakeSnapshotFileName();
+
+// Every entry matching "save\*.txt" as "save\<name>", ascending byte-wise.
+std::vector<std::string> ListSnapshotFiles();
+
+// The greatest name of ListSnapshotFiles(), or empty.
+std::string NewestSnapshotFile();
+
+// The records of a snapshot file in the order of their section numbers.
+BrowserWindowList ReadSnapshotFile(const std::string& path);
+BrowserWindowList ReadNewestSnapshot();
+
+// Writes `list` as a new snapshot file unless it equals the last snapshot
+// written in this run. True only when a file was written; after a failed
+// write the last written snapshot is unchanged, so the next save retries.
+bool WriteSnapshotFile(const BrowserWindowList& list);
+
+// True when `data` differs from the last snapshot written in this run.
+bool SnapshotChanged(const ProfileData& data);
+
+// The content of the last snapshot written in this run (empty at start).
+const ProfileData& LastWrittenSnapshot();
+// Forgets it, as at the start of a run. For tests.
+void ResetLastWrittenSnapshot();
