@@ -68,4 +68,22 @@ TEST(Win32Files, AFileOpenedWithoutSharingCannotBeRead) {
     EXPECT_EQ(platform::ReadWholeFile("a.txt"), "x");
 }
 
+// In code page 932, "\x83\x5C" and "\x95\x5C" are single characters whose
+// second byte is the backslash: the temporary file must still go into the
+// right folder, and names must come back byte for byte.
+TEST(Win32Files, ShiftJisNamesWithABackslashByte) {
+    if (GetACP() != 932) {
+        GTEST_SKIP() << "needs the Japanese ANSI code page 932, not " << GetACP();
+    }
+    TestFolder folder;
+    ASSERT_TRUE(platform::CreateDirectoryAt("\x83\x5C"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("\x83\x5C\\\x95\x5C.txt", "x"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("\x83\x5C\\\x95\x5C.txt", "y"));
+    EXPECT_EQ(platform::ListMatchingEntries("\x83\x5C\\*"),
+              std::vector<std::string>{"\x95\x5C.txt"});
+    EXPECT_EQ(platform::ReadWholeFile("\x83\x5C\\\x95\x5C.txt"), "y");
+    EXPECT_TRUE(platform::IsDirectory("\x83\x5C"));
+    EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"\x83\x5C"});
+}
+
 }  // namespace
