@@ -1,5 +1,5 @@
-// The simulated desktop's own rules that other tests lean on: Z order and the
-// topmost band, what a started process sees, closing and the clock.
+// The simulated desktop's own rules that other tests lean on: Z order with
+// the topmost band, and what a started process sees.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -54,44 +54,6 @@ TEST(SimDesktop, StartedProcessSeesTheArgumentAfterTheProgramName) {
             "ComboBoxEx32");
         EXPECT_EQ(platform::ControlText(combo), c.argument);
     }
-}
-
-TEST(SimDesktop, CloseRequestsAndChangesAreLoggedAndApplied) {
-    sim::Desktop desktop;
-    WindowHandle stays = desktop.AddWindow({.className = "Stays"});
-    WindowHandle goes = desktop.AddBrowserFrame(5, "t", "http://x/");
-    desktop.At(goes).closesOnRequest = true;
-
-    platform::PostCloseRequest(stays);
-    platform::PostCloseRequest(goes);
-    platform::PostCloseRequest(nullptr);
-    platform::MoveWindowTo(stays, 1, 2, 30, 40);
-    platform::ShowWindowAs(stays, 0);
-
-    EXPECT_TRUE(desktop.Exists(stays));
-    EXPECT_FALSE(desktop.Exists(goes));
-    EXPECT_EQ(platform::TopLevelWindows(), std::vector<WindowHandle>{stays});
-    EXPECT_EQ(platform::WindowRect(stays), (platform::Rect{1, 2, 31, 42}));
-    EXPECT_FALSE(platform::IsWindowShown(stays));
-    EXPECT_EQ(desktop.LogLines(),
-              (std::vector<std::string>{"close " + sim::Desktop::Name(stays),
-                                        "close " + sim::Desktop::Name(goes), "close #0",
-                                        "move " + sim::Desktop::Name(stays) + " 1 2 30 40",
-                                        "show " + sim::Desktop::Name(stays) + " 0"}));
-}
-
-TEST(SimDesktop, SleepsAdvanceTheVirtualClock) {
-    sim::Desktop desktop;
-    desktop.SetLocalTime(2005, 12, 31, 23, 59, 59);
-    platform::SleepFor(999);
-    EXPECT_EQ(platform::LocalTimeNow()->tm_sec, 59);
-    platform::SleepFor(1);
-    std::tm now = platform::LocalTimeNow().value();
-    EXPECT_EQ((std::vector<int>{now.tm_year, now.tm_mon, now.tm_mday, now.tm_hour, now.tm_min,
-                                now.tm_sec}),
-              (std::vector<int>{106, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(desktop.Sleeps(), (std::vector<std::uint32_t>{999, 1}));
-    EXPECT_EQ(desktop.ElapsedMilliseconds(), 1000u);
 }
 
 }  // namespace
