@@ -100,14 +100,16 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
         ::close(fd);
         return std::nullopt;
     }
-    std::string content;
-    content.resize(static_cast<std::size_t>(info.st_size));
+    std::string content(static_cast<std::size_t>(info.st_size), '\0');
     std::size_t got = 0;
+    char more[4096];
     for (;;) {
-        if (got == content.size()) {
-            content.resize(content.size() + 4096);  // the file may have grown
-        }
-        ssize_t n = ::read(fd, content.data() + got, content.size() - got);
+        // Fill the string to the size the file had; past that (a file that
+        // grew meanwhile) read into a small buffer and append.
+        const bool inside = got < content.size();
+        char* into = inside ? content.data() + got : more;
+        const std::size_t room = inside ? content.size() - got : sizeof more;
+        const ssize_t n = ::read(fd, into, room);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -117,6 +119,9 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
         }
         if (n == 0) {
             break;
+        }
+        if (!inside) {
+            content.append(more, static_cast<std::size_t>(n));
         }
         got += static_cast<std::size_t>(n);
     }

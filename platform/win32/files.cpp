@@ -36,9 +36,11 @@ bool WriteAll(HANDLE file, const std::string& content) {
     return true;
 }
 
-// Another process (a virus scanner, an indexer, an editor reading the file)
-// may hold the target open for a moment; the move then fails with a sharing
-// or lock violation that goes away by itself.
+// Another program (a virus scanner, an indexer, an editor reading the file)
+// may hold the target open for a moment. MoveFileExA then fails, and it says
+// so with ERROR_ACCESS_DENIED as often as with a sharing or lock violation,
+// so those are retried a few times; an access that stays denied (a folder or
+// a read-only file of that name) costs the retries once, on the failure path.
 bool MoveOver(const std::string& from, const std::string& to) {
     const DWORD kDelaysMs[] = {10, 20, 40, 80, 160};
     for (DWORD delay : kDelaysMs) {
@@ -47,7 +49,8 @@ bool MoveOver(const std::string& from, const std::string& to) {
             return true;
         }
         const DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+            error != ERROR_ACCESS_DENIED) {
             return false;
         }
         Sleep(delay);
