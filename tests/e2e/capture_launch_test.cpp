@@ -170,8 +170,11 @@ TEST_F(LaunchTest, PlantedProgramOnTheBrowserPathIsNeverStarted) {
     ASSERT_TRUE(CreateProcessA(nullptr, unquoted.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process));
     CloseHandle(process.hThread);
+    // The marker holds its file open until it ends.
+    const DWORD ended = WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hProcess);
-    ASSERT_TRUE(WaitUntil(MarkerRan)) << "the planted program did not run";
+    ASSERT_EQ(ended, WAIT_OBJECT_0);
+    ASSERT_TRUE(MarkerRan()) << "the planted program did not run";
     ASSERT_TRUE(DeleteFileA(fixture::kMarkerFile));
 
     CSnapshotManager manager;
