@@ -104,8 +104,9 @@ std::string Describe(const FramePlacement& placement) {
     return text;
 }
 
-DWORD StartBrowser(const std::string& address, const std::optional<FramePlacement>& placement) {
-    const std::string browser = BrowserExecutablePath();
+DWORD StartBrowser(const std::string& address, const std::optional<FramePlacement>& placement,
+                   const std::string& executable) {
+    const std::string browser = executable.empty() ? BrowserExecutablePath() : executable;
     std::string line = "\"" + browser + "\" " + address;
     if (placement) {
         char option[96];
