@@ -11,7 +11,17 @@ namespace {
 
 // The folder that holds `path`, for a temporary file beside it.
 std::string FolderOf(const std::string& path) {
-    const std::size_t cut = path.find_last_of("\\/");
+    // In a double-byte code page such as 932 the second byte of a character
+    // may be 0x5C ("\x95\x5C"); only a backslash that starts a character
+    // separates.
+    std::size_t cut = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+            ++i;
+        } else if (path[i] == '\\' || path[i] == '/') {
+            cut = i;
+        }
+    }
     if (cut == std::string::npos) {
         return ".";
     }

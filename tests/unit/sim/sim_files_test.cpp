@@ -35,6 +35,19 @@ TEST(SimFiles, BackslashesAreFoldersBelowTheRoot) {
               std::filesystem::path(folder.location()) / "save/a.txt");
 }
 
+// "\x95\x5C" and "\x83\x5C" are single characters whose second byte is the
+// backslash; taken for separators they would split or misplace the file.
+TEST(SimFiles, ShiftJisNamesAreNotSplitAtTheirSecondByte) {
+    TestFolder folder;
+    ASSERT_TRUE(platform::CreateDirectoryAt("\x83\x5C"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("\x83\x5C\\\x95\x5C.txt", "x"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder.location() + "/\x83\x5C/\x95\x5C.txt"));
+    EXPECT_EQ(platform::ListMatchingEntries("\x83\x5C\\*.txt"),
+              std::vector<std::string>{"\x95\x5C.txt"});
+    EXPECT_EQ(platform::ReadWholeFile("\x83\x5C\\\x95\x5C.txt"), "x");
+    EXPECT_TRUE(platform::IsDirectory("\x83\x5C"));
+}
+
 // Unlike Windows with short names, where "x.txtx" has the alias "X~1.TXT".
 TEST(SimFiles, ListingMatchesLongNamesOnly) {
     TestFolder folder;

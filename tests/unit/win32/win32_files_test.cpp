@@ -46,7 +46,7 @@ TEST(Win32Files, ReplaceWaitsOutABriefHold) {
     EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
 }
 
-// Windows refuses to move over a read-only file, Wine does not; either way
+// Windows may refuse to move over a read-only file, Wine does not; either way
 // the file holds one whole content and no temporary file is left.
 TEST(Win32Files, AReadOnlyFileIsReplacedWholeOrNotAtAll) {
     TestFolder folder;
@@ -68,14 +68,22 @@ TEST(Win32Files, AFileOpenedWithoutSharingCannotBeRead) {
     EXPECT_EQ(platform::ReadWholeFile("a.txt"), "x");
 }
 
-// Windows also matches "*.txt" against short names, so "x.txtx" (short name
-// "X~1.TXT") can appear; the listing passes on what the system finds.
-TEST(Win32Files, ListingReturnsNamesNotPaths) {
+// In code page 932, "\x83\x5C" and "\x95\x5C" are single characters whose
+// second byte is the backslash: the temporary file must still go into the
+// right folder, and names must come back byte for byte.
+TEST(Win32Files, ShiftJisNamesWithABackslashByte) {
+    if (GetACP() != 932) {
+        GTEST_SKIP() << "needs the Japanese ANSI code page 932, not " << GetACP();
+    }
     TestFolder folder;
-    ASSERT_TRUE(platform::CreateDirectoryAt("save"));
-    ASSERT_TRUE(platform::ReplaceWholeFile("save\\20050412153012.txt", "x"));
-    EXPECT_EQ(platform::ListMatchingEntries("save\\*.txt"),
-              std::vector<std::string>{"20050412153012.txt"});
+    ASSERT_TRUE(platform::CreateDirectoryAt("\x83\x5C"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("\x83\x5C\\\x95\x5C.txt", "x"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("\x83\x5C\\\x95\x5C.txt", "y"));
+    EXPECT_EQ(platform::ListMatchingEntries("\x83\x5C\\*"),
+              std::vector<std::string>{"\x95\x5C.txt"});
+    EXPECT_EQ(platform::ReadWholeFile("\x83\x5C\\\x95\x5C.txt"), "y");
+    EXPECT_TRUE(platform::IsDirectory("\x83\x5C"));
+    EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"\x83\x5C"});
 }
 
 }  // namespace
