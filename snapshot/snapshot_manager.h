@@ -6,13 +6,9 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "snapshot/browser_capture.h"
 #include "snapshot/browser_window.h"
 #include "storage/settings_file.h"
-
-// Appends one record per top-level "IEFrame" window, in enumeration order.
-void CaptureBrowserWindows(BrowserWindowList& list);
-// The frame's address-bar text through WorkerW > ReBarWindow32 > ComboBoxEx32.
-std::string GetAddressBarText(platform::WindowHandle frame);
 
 // The settings are public members named after their keys (the base class).
 class CSnapshotManager : public Settings {
@@ -26,15 +22,27 @@ public:
     // false), loads the settings, restores the newest snapshot when asked.
     bool Startup();
 
+    // Replaces Windows with the browser frames open now.
     void Capture();
+    // Captures and writes a snapshot file unless it equals the last one
+    // written; true when a file was written.
     bool SaveSnapshot();
     bool TimedSave();
+    // Captures and asks every browser frame to close, without waiting.
     void CloseAll();
-    void Restore(const std::string& path);  // empty path: the newest snapshot
+    // Starts one browser per record of the snapshot at `path` (empty: the
+    // newest), waits, then moves and shows each new frame as recorded.
+    // Never changes Windows (except through CloseAll first when asked to).
+    void Restore(const std::string& path);
+    // Makes the first visible window below the main window topmost, or takes
+    // the remembered one out of the topmost band; the new Topmost, or 0 when
+    // no window was found.
     std::int32_t ToggleTopmost();
+    // The id of the browser started with `option`, or 0.
     platform::ProcessId LaunchBrowser(const std::string& option);
     void LoadSettings();
-    bool SaveSettings();
+    bool SaveSettings();  // false when the file was not written
+    // Saves if Save is set, then closes all if ExitIEWhenExit is set.
     void Shutdown();
 
     std::int32_t Topmost = 0;

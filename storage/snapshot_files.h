@@ -30,7 +30,8 @@ BrowserWindowList ReadNewestSnapshot();
 // write the last written snapshot is unchanged, so the next save retries.
 bool WriteSnapshotFile(const BrowserWindowList& list);
 
-// True when `data` differs from the last snapshot written in this run.
+// True when `data` differs from the last snapshot written in this run. Only
+// compares: WriteSnapshotFile records a snapshot once it reached the disk.
 bool SnapshotChanged(const ProfileData& data);
 
 // The content of the last snapshot written in this run (empty at start).

@@ -1,0 +1,416 @@
+// The simulated desktop and the window, process and clock operations of the
+// platform seam on top of it.
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "platform/sim/sim_desktop.h"
+
+namespace sim {
+namespace {
+
+Desktop* installed = nullptr;
+
+// GetWindowTextA, GetClassNameA and WM_GETTEXT all copy into 1024 bytes with
+// a terminator: at most 1023 bytes arrive, and nothing after a zero byte.
+std::string CutAsBufferOf1024(const std::string& text) {
+    std::string cut = text.substr(0, text.find('\0'));
+    if (cut.size() > 1023)
+        cut.resize(1023);
+    return cut;
+}
+
+platform::WindowHandle HandleOf(std::uintptr_t id) {
+    return reinterpret_cast<platform::WindowHandle>(id);
+}
+
+// The argument a started program sees: what follows its name and one space.
+std::string ArgumentOf(const std::string& commandLine) {
+    std::size_t end;
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        end = commandLine.find('"', 1);
+        end = end == std::string::npos ? commandLine.size() : end + 1;
+    } else {
+        end = commandLine.find(' ');
+        if (end == std::string::npos)
+            end = commandLine.size();
+    }
+    if (end < commandLine.size() && commandLine[end] == ' ')
+        ++end;
+    return commandLine.substr(end);
+}
+
+}  // namespace
+
+std::string Operation::ToString() const {
+    std::string name = Desktop::Name(window);
+    switch (kind) {
+        case Kind::CloseRequested:
+            return "close " + name;
+        case Kind::Moved:
+            return "move " + name + " " + std::to_string(values[0]) + " " +
+                   std::to_string(values[1]) + " " + std::to_string(values[2]) + " " +
+                   std::to_string(values[3]);
+        case Kind::Shown:
+            return "show " + name + " " + std::to_string(values[0]);
+        case Kind::TopmostSet:
+            return "topmost " + name + (values[0] ? " on" : " off");
+        case Kind::Launched:
+            return "launch " + text;
+        case Kind::Slept:
+            return "sleep " + std::to_string(static_cast<std::uint32_t>(values[0]));
+    }
+    return "?";
+}
+
+Desktop::Desktop() {
+    if (installed != nullptr) {
+        std::fputs("sim::Desktop: a desktop is already installed\n", stderr);
+        std::abort();
+    }
+    installed = this;
+    installed_ = true;
+    OnLaunch([](Desktop& desktop, platform::ProcessId pid, const std::string& argument) {
+        desktop.AddBrowserFrame(pid, "", argument);
+    });
+    SetLocalTime(2005, 4, 12, 15, 30, 12);
+}
+
+Desktop::Desktop(RealClockTag) : realClock_(true) {}
+
+Desktop::~Desktop() {
+    if (installed_)
+        installed = nullptr;
+}
+
+Desktop& Desktop::Current() {
+    if (installed != nullptr)
+        return *installed;
+    static Desktop empty{RealClockTag{}};
+    return empty;
+}
+
+platform::WindowHandle Desktop::AddWindow(Window window) {
+    platform::WindowHandle handle = HandleOf(nextId_++);
+    window.parent = nullptr;
+    window.children.clear();
+    bool topmost = window.topmost;
+    windows_.emplace(Id(handle), std::move(window));
+    zOrder_.insert(zOrder_.begin() + TopOfBand(topmost), handle);
+    return handle;
+}
+
+platform::WindowHandle Desktop::AddChild(platform::WindowHandle parent, Window child) {
+    platform::WindowHandle handle = HandleOf(nextId_++);
+    child.parent = parent;
+    child.children.clear();
+    windows_.emplace(Id(handle), std::move(child));
+    At(parent).children.push_back(handle);
+    return handle;
+}
+
+platform::WindowHandle Desktop::AddBrowserFrame(platform::ProcessId pid, const std::string& title,
+                                                const std::string& address,
+                                                platform::Placement placement) {
+    Window frame;
+    frame.className = "IEFrame";
+    frame.title = title;
+    frame.pid = pid;
+    frame.placement = placement;
+    frame.rect = placement.normal;
+    platform::WindowHandle handle = AddWindow(std::move(frame));
+    platform::WindowHandle worker = AddChild(handle, Window{.className = "WorkerW", .pid = pid});
+    platform::WindowHandle rebar =
+        AddChild(worker, Window{.className = "ReBarWindow32", .pid = pid});
+    AddChild(rebar, Window{.className = "ComboBoxEx32", .pid = pid, .text = address});
+    return handle;
+}
+
+void Desktop::Erase(platform::WindowHandle window) {
+    auto found = windows_.find(Id(window));
+    if (found == windows_.end())
+        return;
+    std::vector<platform::WindowHandle> children = found->second.children;
+    windows_.erase(found);
+    for (platform::WindowHandle child : children)
+        Erase(child);
+}
+
+void Desktop::RemoveWindow(platform::WindowHandle window) {
+    const Window* w = Find(window);
+    if (w == nullptr)
+        return;
+    if (w->parent != nullptr) {
+        auto& siblings = At(w->parent).children;
+        std::erase(siblings, window);
+    }
+    std::erase(zOrder_, window);
+    Erase(window);
+    if (mainWindow == window)
+        mainWindow = nullptr;
+}
+
+std::size_t Desktop::TopOfBand(bool topmost) const {
+    if (topmost)
+        return 0;
+    std::size_t index = 0;
+    while (index < zOrder_.size() && windows_.at(Id(zOrder_[index])).topmost)
+        ++index;
+    return index;
+}
+
+void Desktop::BringToTop(platform::WindowHandle window) {
+    if (std::erase(zOrder_, window) == 0)
+        return;
+    zOrder_.insert(zOrder_.begin() + TopOfBand(At(window).topmost), window);
+}
+
+bool Desktop::Exists(platform::WindowHandle window) const {
+    return Find(window) != nullptr;
+}
+
+const Window* Desktop::Find(platform::WindowHandle window) const {
+    auto found = windows_.find(Id(window));
+    return found == windows_.end() ? nullptr : &found->second;
+}
+
+Window& Desktop::At(platform::WindowHandle window) {
+    auto found = windows_.find(Id(window));
+    if (found == windows_.end()) {
+        std::fprintf(stderr, "sim::Desktop: no window %s\n", Name(window).c_str());
+        std::abort();
+    }
+    return found->second;
+}
+
+std::vector<std::string> Desktop::LogLines() const {
+    std::vector<std::string> lines;
+    for (const Operation& op : log_)
+        lines.push_back(op.ToString());
+    return lines;
+}
+
+std::vector<std::string> Desktop::LogLines(Operation::Kind kind) const {
+    std::vector<std::string> lines;
+    for (const Operation& op : log_) {
+        if (op.kind == kind)
+            lines.push_back(op.ToString());
+    }
+    return lines;
+}
+
+void Desktop::LaunchCreatesNothing() {
+    launchHandler_ = [](Desktop&, platform::ProcessId, const std::string&) {};
+}
+
+platform::WindowHandle Desktop::FindChild(platform::WindowHandle parent,
+                                          const std::string& className) const {
+    const Window* w = Find(parent);
+    if (w == nullptr)
+        return nullptr;
+    for (platform::WindowHandle child : w->children) {
+        if (Find(child)->className == className)
+            return child;
+    }
+    return nullptr;
+}
+
+void Desktop::PostClose(platform::WindowHandle window) {
+    Record({.kind = Operation::Kind::CloseRequested, .window = window});
+    const Window* w = Find(window);
+    if (w != nullptr && w->closesOnRequest)
+        RemoveWindow(window);
+}
+
+void Desktop::Move(platform::WindowHandle window, std::int32_t x, std::int32_t y,
+                   std::int32_t width, std::int32_t height) {
+    Record({.kind = Operation::Kind::Moved, .window = window, .values = {x, y, width, height}});
+    if (!Exists(window))
+        return;
+    Window& w = At(window);
+    platform::Rect rect{x, y, x + width, y + height};
+    w.rect = rect;
+    w.placement.normal = rect;
+}
+
+void Desktop::Show(platform::WindowHandle window, std::int32_t showCmd) {
+    Record({.kind = Operation::Kind::Shown, .window = window, .values = {showCmd, 0, 0, 0}});
+    if (!Exists(window))
+        return;
+    Window& w = At(window);
+    w.visible = showCmd != 0;  // SW_HIDE
+    if (showCmd != 0)
+        w.placement.showCmd = showCmd;
+}
+
+platform::WindowHandle Desktop::Below(platform::WindowHandle window) const {
+    for (std::size_t i = 0; i < zOrder_.size(); ++i) {
+        if (zOrder_[i] == window)
+            return i + 1 < zOrder_.size() ? zOrder_[i + 1] : nullptr;
+    }
+    return nullptr;
+}
+
+void Desktop::SetTopmost(platform::WindowHandle window, bool topmost) {
+    Record({.kind = Operation::Kind::TopmostSet, .window = window, .values = {topmost, 0, 0, 0}});
+    if (!Exists(window) || At(window).parent != nullptr)
+        return;
+    // HWND_TOPMOST puts the window at the top of the topmost band,
+    // HWND_NOTOPMOST at the top of the others.
+    std::erase(zOrder_, window);
+    At(window).topmost = topmost;
+    zOrder_.insert(zOrder_.begin() + TopOfBand(topmost), window);
+}
+
+platform::ProcessId Desktop::Start(const std::string& application, const std::string& commandLine) {
+    Record({.kind = Operation::Kind::Launched, .text = commandLine});
+    if (launchFails_) {
+        launches_.push_back({application, commandLine, 0});
+        return 0;
+    }
+    platform::ProcessId pid = NewProcessId();
+    launches_.push_back({application, commandLine, pid});
+    if (launchHandler_)
+        launchHandler_(*this, pid, ArgumentOf(commandLine));
+    return pid;
+}
+
+void Desktop::Sleep(std::uint32_t milliseconds) {
+    Record({.kind = Operation::Kind::Slept, .values = {static_cast<std::int32_t>(milliseconds)}});
+    sleeps_.push_back(milliseconds);
+    elapsedMs_ += milliseconds;
+    std::uint64_t total = subSecondMs_ + static_cast<std::uint64_t>(milliseconds);
+    epochSeconds_ += static_cast<std::int64_t>(total / 1000);
+    subSecondMs_ = static_cast<std::uint32_t>(total % 1000);
+}
+
+void Desktop::SetLocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    // The virtual clock keeps local time directly; timegm avoids any time zone.
+    epochSeconds_ = timegm(&fields);
+    subSecondMs_ = 0;
+}
+
+std::optional<std::tm> Desktop::LocalTime() const {
+    if (localTimeFails_)
+        return std::nullopt;
+    std::tm fields{};
+    if (realClock_) {
+        std::time_t now = std::time(nullptr);
+        if (localtime_r(&now, &fields) == nullptr)
+            return std::nullopt;
+        return fields;
+    }
+    std::time_t virtualNow = static_cast<std::time_t>(epochSeconds_);
+    if (gmtime_r(&virtualNow, &fields) == nullptr)
+        return std::nullopt;
+    return fields;
+}
+
+}  // namespace sim
+
+namespace platform {
+
+std::vector<WindowHandle> TopLevelWindows() {
+    return sim::Desktop::Current().TopLevelWindows();
+}
+
+std::string WindowClassName(WindowHandle window) {
+    const sim::Window* w = sim::Desktop::Current().Find(window);
+    return w == nullptr ? std::string() : sim::CutAsBufferOf1024(w->className);
+}
+
+std::string WindowTitle(WindowHandle window) {
+    const sim::Window* w = sim::Desktop::Current().Find(window);
+    return w == nullptr ? std::string() : sim::CutAsBufferOf1024(w->title);
+}
+
+ProcessId WindowProcess(WindowHandle window) {
+    const sim::Window* w = sim::Desktop::Current().Find(window);
+    return w == nullptr ? 0 : w->pid;
+}
+
+std::optional<Placement> WindowPlacement(WindowHandle window) {
+    const sim::Window* w = sim::Desktop::Current().Find(window);
+    if (w == nullptr || w->placementQueryFails)
+        return std::nullopt;
+    return w->placement;
+}
+
+std::optional<Rect> WindowRect(WindowHandle window) {
+    const sim::Window* w = sim::Desktop::Current().Find(window);
+    if (w == nullptr || w->rectQueryFails)
+        return std::nullopt;
+    return w->rect;
+}
+
+WindowHandle FindChildWindow(WindowHandle parent, const std::string& className) {
+    return sim::Desktop::Current().FindChild(parent, className);
+}
+
+std::string ControlText(WindowHandle control) {
+    const sim::Window* w = sim::Desktop::Current().Find(control);
+    return w == nullptr ? std::string() : sim::CutAsBufferOf1024(w->text);
+}
+
+void PostCloseRequest(WindowHandle window) {
+    sim::Desktop::Current().PostClose(window);
+}
+
+void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
+                  std::int32_t height) {
+    sim::Desktop::Current().Move(window, x, y, width, height);
+}
+
+void ShowWindowAs(WindowHandle window, std::int32_t showCmd) {
+    sim::Desktop::Current().Show(window, showCmd);
+}
+
+WindowHandle NextWindowBelow(WindowHandle window) {
+    return sim::Desktop::Current().Below(window);
+}
+
+bool IsWindowShown(WindowHandle window) {
+    const sim::Window* w = sim::Desktop::Current().Find(window);
+    return w != nullptr && w->visible;
+}
+
+void SetTopmost(WindowHandle window, bool topmost) {
+    sim::Desktop::Current().SetTopmost(window, topmost);
+}
+
+WindowHandle MainWindow() {
+    return sim::Desktop::Current().mainWindow;
+}
+
+void SetMainWindow(WindowHandle window) {
+    sim::Desktop::Current().mainWindow = window;
+}
+
+void ShowErrorBox(const std::string& text, const std::string& caption) {
+    sim::Desktop::Current().errorBoxes.emplace_back(text, caption);
+}
+
+ProcessId StartProcess(const std::string& application, const std::string& commandLine) {
+    return sim::Desktop::Current().Start(application, commandLine);
+}
+
+void SleepFor(std::uint32_t milliseconds) {
+    sim::Desktop::Current().Sleep(milliseconds);
+}
+
+std::optional<std::tm> LocalTimeNow() {
+    return sim::Desktop::Current().LocalTime();
+}
+
+std::optional<std::string> ProgramFilesFolder() {
+    return sim::Desktop::Current().programFiles;
+}
+
+}  // namespace platform

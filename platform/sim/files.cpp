@@ -1,0 +1,243 @@
+// The simulated file system and the platform file calls that go through it.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "platform/platform.h"
+#include "platform/sim/sim_files.h"
+
+namespace sim {
+namespace {
+
+FileSystem* g_current = nullptr;
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool MatchFrom(const std::string& name, std::size_t n, const std::string& pattern, std::size_t p) {
+    while (p < pattern.size()) {
+        if (pattern[p] == '*') {
+            // Runs of '*' mean the same as one; then try every split point.
+            while (p < pattern.size() && pattern[p] == '*') {
+                ++p;
+            }
+            if (p == pattern.size()) {
+                return true;
+            }
+            for (std::size_t k = n; k <= name.size(); ++k) {
+                if (MatchFrom(name, k, pattern, p)) {
+                    return true;
+                }
+            }
+            return false;
+        }
+        if (n == name.size()) {
+            return false;
+        }
+        if (pattern[p] != '?' && LowerAscii(pattern[p]) != LowerAscii(name[n])) {
+            return false;
+        }
+        ++p;
+        ++n;
+    }
+    return n == name.size();
+}
+
+// Writes all of `data` to `fd`, retrying short writes; false on an error.
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool MatchesPattern(const std::string& name, const std::string& pattern) {
+    return MatchFrom(name, 0, pattern, 0);
+}
+
+FileSystem::FileSystem(std::filesystem::path root) : root_(std::move(root)) {}
+
+std::filesystem::path FileSystem::HostPath(const std::string& path) const {
+    std::string relative = path;
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    // A leading separator would make the path absolute on the host and
+    // escape the root.
+    relative.erase(0, relative.find_first_not_of('/'));
+    return root_ / relative;
+}
+
+void FileSystem::ClearFaults() {
+    failWriteAfter_.reset();
+    failFlush_ = false;
+    failRename_ = false;
+    failCreateDirectory_ = false;
+    failListing_ = false;
+}
+
+std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) const {
+    int fd = ::open(HostPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    // Opening a folder for reading succeeds on Linux; on Windows it does not.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string content;
+    content.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    for (;;) {
+        if (got == content.size()) {
+            content.resize(content.size() + 4096);  // the file may have grown
+        }
+        ssize_t n = ::read(fd, content.data() + got, content.size() - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    content.resize(got);
+    return content;
+}
+
+bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& content) {
+    ++replaceCount_;
+    const std::filesystem::path target = HostPath(path);
+    // Same folder as the target so that the rename cannot cross devices; the
+    // name ends in ".tmp" so that no listing of "*.txt" ever sees it.
+    std::filesystem::path temporary = target;
+    temporary +=
+        "." + std::to_string(::getpid()) + "-" + std::to_string(++temporaryCounter_) + ".tmp";
+
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok;
+    if (failWriteAfter_) {
+        WriteAll(fd, content.data(), std::min(*failWriteAfter_, content.size()));
+        ok = false;
+    } else {
+        ok = WriteAll(fd, content.data(), content.size());
+    }
+    if (ok && (failFlush_ || ::fsync(fd) != 0)) {
+        ok = false;
+    }
+    if (::close(fd) != 0) {
+        ok = false;
+    }
+    if (ok && !failRename_) {
+        // rename() would also replace an empty folder; Windows never does.
+        std::error_code error;
+        if (!std::filesystem::is_directory(target, error) &&
+            ::rename(temporary.c_str(), target.c_str()) == 0) {
+            return true;
+        }
+    }
+    ::unlink(temporary.c_str());
+    return false;
+}
+
+bool FileSystem::IsDirectory(const std::string& path) const {
+    std::error_code error;
+    return std::filesystem::is_directory(HostPath(path), error);
+}
+
+bool FileSystem::CreateDirectoryAt(const std::string& path) {
+    if (failCreateDirectory_) {
+        return false;
+    }
+    // mkdir, like CreateDirectoryA, fails when anything of that name exists
+    // or when the parent folder is missing.
+    return ::mkdir(HostPath(path).c_str(), 0755) == 0;
+}
+
+std::vector<std::string> FileSystem::ListMatchingEntries(const std::string& pattern) const {
+    std::vector<std::string> names;
+    if (failListing_) {
+        return names;
+    }
+    const std::size_t cut = pattern.find_last_of("\\/");
+    const std::string folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut);
+    const std::string filePattern = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
+    std::error_code error;
+    std::filesystem::directory_iterator it(HostPath(folder), error);
+    if (error) {
+        return names;
+    }
+    for (const auto& entry : it) {
+        std::string name = entry.path().filename().string();
+        if (MatchesPattern(name, filePattern)) {
+            names.push_back(std::move(name));
+        }
+    }
+    return names;
+}
+
+FileSystem* CurrentFileSystem() {
+    return g_current;
+}
+
+ScopedFileSystem::ScopedFileSystem(FileSystem& files) : previous_(g_current) {
+    g_current = &files;
+}
+
+ScopedFileSystem::~ScopedFileSystem() {
+    g_current = previous_;
+}
+
+}  // namespace sim
+
+namespace platform {
+
+bool IsDirectory(const std::string& path) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr && files->IsDirectory(path);
+}
+
+bool CreateDirectoryAt(const std::string& path) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr && files->CreateDirectoryAt(path);
+}
+
+std::vector<std::string> ListMatchingEntries(const std::string& pattern) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr ? files->ListMatchingEntries(pattern) : std::vector<std::string>();
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr ? files->ReadWholeFile(path) : std::nullopt;
+}
+
+bool ReplaceWholeFile(const std::string& path, const std::string& content) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr && files->ReplaceWholeFile(path, content);
+}
+
+}  // namespace platform

@@ -1,0 +1,88 @@
+// The simulated backend's file system: the file operations of platform.h,
+// carried out in a real folder on the host that a test owns.
+//
+// A path such as "save\\x.txt" resolves below the root: each backslash
+// becomes the host separator. Patterns match like "*.txt" on Windows without
+// short names: '*' and '?' as wildcards, letters compared without regard to
+// case, folders included.
+//
+// Faults stay armed until ClearFaults(), so a test can make every attempt
+// fail and then let the next one through.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+class FileSystem {
+public:
+    explicit FileSystem(std::filesystem::path root);
+
+    const std::filesystem::path& root() const { return root_; }
+    // Where a program path lives on the host.
+    std::filesystem::path HostPath(const std::string& path) const;
+
+    // ---- Fault injection ----
+    // ReplaceWholeFile puts at most `bytes` bytes into its temporary file and
+    // then gets a write error, also when the content is no longer than that
+    // (a full disk, or an error the system reports late).
+    void FailWriteAfter(std::size_t bytes) { failWriteAfter_ = bytes; }
+    // ReplaceWholeFile writes everything, then fails to flush it.
+    void FailFlush() { failFlush_ = true; }
+    // ReplaceWholeFile writes and flushes, then fails to move the temporary
+    // file over the target (as a sharing violation that outlasts the retries).
+    void FailRename() { failRename_ = true; }
+    void FailCreateDirectory() { failCreateDirectory_ = true; }
+    // ListMatchingEntries finds nothing, as when FindFirstFileA fails.
+    void FailListing() { failListing_ = true; }
+    void ClearFaults();
+
+    // ---- What a test can observe ----
+    // Calls of ReplaceWholeFile so far, failed ones included.
+    int replaceCount() const { return replaceCount_; }
+
+    // ---- The operations behind platform.h ----
+    std::optional<std::string> ReadWholeFile(const std::string& path) const;
+    bool ReplaceWholeFile(const std::string& path, const std::string& content);
+    bool IsDirectory(const std::string& path) const;
+    bool CreateDirectoryAt(const std::string& path);
+    std::vector<std::string> ListMatchingEntries(const std::string& pattern) const;
+
+private:
+    std::filesystem::path root_;
+    std::optional<std::size_t> failWriteAfter_;
+    bool failFlush_ = false;
+    bool failRename_ = false;
+    bool failCreateDirectory_ = false;
+    bool failListing_ = false;
+    int replaceCount_ = 0;
+    unsigned temporaryCounter_ = 0;
+};
+
+// The file system the platform calls use, or nullptr. Without one, reads find
+// nothing and writes fail, so a test that forgot to set one up cannot touch
+// the files of the folder it runs in.
+FileSystem* CurrentFileSystem();
+
+// Makes `files` the current file system for the guard's lifetime and puts
+// the previous one back afterwards.
+class ScopedFileSystem {
+public:
+    explicit ScopedFileSystem(FileSystem& files);
+    ~ScopedFileSystem();
+    ScopedFileSystem(const ScopedFileSystem&) = delete;
+    ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+private:
+    FileSystem* previous_;
+};
+
+// Whether `name` matches a FindFirstFileA-style `pattern` ('*', '?', letters
+// without regard to case).
+bool MatchesPattern(const std::string& name, const std::string& pattern);
+
+}  // namespace sim

@@ -1,0 +1,143 @@
+// Folders and files through the ANSI Win32 calls: paths are passed in the
+// system code page exactly as the program holds them.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+// The folder that holds `path`, for a temporary file beside it.
+std::string FolderOf(const std::string& path) {
+    const std::size_t cut = path.find_last_of("\\/");
+    if (cut == std::string::npos) {
+        return ".";
+    }
+    if (cut == 0 || path[cut - 1] == ':') {
+        return path.substr(0, cut + 1);  // "\x" and "C:\x": keep the root's separator
+    }
+    return path.substr(0, cut);
+}
+
+bool WriteAll(HANDLE file, const std::string& content) {
+    const char* data = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+// Another process (a virus scanner, an indexer, an editor reading the file)
+// may hold the target open for a moment; the move then fails with a sharing
+// or lock violation that goes away by itself.
+bool MoveOver(const std::string& from, const std::string& to) {
+    const DWORD kDelaysMs[] = {10, 20, 40, 80, 160};
+    for (DWORD delay : kDelaysMs) {
+        if (MoveFileExA(from.c_str(), to.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
+            return false;
+        }
+        Sleep(delay);
+    }
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+}  // namespace
+
+bool IsDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool CreateDirectoryAt(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr);
+}
+
+std::vector<std::string> ListMatchingEntries(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        const std::string name = found.cFileName;
+        // A pattern such as "*" also finds the folder's own entries.
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    // Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened, which is
+    // what makes a folder read as "no file".
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::string content;
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1ll << 30)) {
+        content.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+            CloseHandle(file);
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        content.append(buffer, got);
+    }
+    CloseHandle(file);
+    return content;
+}
+
+bool ReplaceWholeFile(const std::string& path, const std::string& content) {
+    // The temporary file lives in the target's folder so that the final move
+    // is a rename on one volume. GetTempFileNameA creates it under a unique
+    // "pelXXXX.tmp" name, whose extension (and short name) can never match
+    // "*.txt", so a listing of snapshot files never sees a half-written one.
+    char temporary[MAX_PATH];
+    if (GetTempFileNameA(FolderOf(path).c_str(), "pel", 0, temporary) == 0) {
+        return false;
+    }
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DeleteFileA(temporary);
+        return false;
+    }
+    bool ok = WriteAll(file, content) && FlushFileBuffers(file);
+    if (!CloseHandle(file)) {
+        ok = false;
+    }
+    if (ok && MoveOver(temporary, path)) {
+        return true;
+    }
+    DeleteFileA(temporary);
+    return false;
+}
+
+}  // namespace platform

@@ -1,0 +1,58 @@
+#include "snapshot/browser_capture.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr char kBrowserFrameClass[] = "IEFrame";
+constexpr std::int32_t kShowNormal = 1;  // SW_SHOWNORMAL
+
+// right - left without signed overflow, for whatever edges a window reports.
+std::int32_t Span(std::int32_t from, std::int32_t to) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(to) -
+                                     static_cast<std::uint32_t>(from));
+}
+
+// A frame whose placement cannot be read is still worth restoring: it is
+// recorded as shown normally at its current rectangle, or at zeros when even
+// that cannot be read.
+platform::Placement PlacementOrCurrentRect(platform::WindowHandle frame) {
+    if (std::optional<platform::Placement> placement = platform::WindowPlacement(frame)) {
+        return *placement;
+    }
+    return {kShowNormal, platform::WindowRect(frame).value_or(platform::Rect{})};
+}
+
+}  // namespace
+
+std::string GetAddressBarText(platform::WindowHandle frame) {
+    platform::WindowHandle link = frame;
+    for (const char* className : {"WorkerW", "ReBarWindow32", "ComboBoxEx32"}) {
+        link = platform::FindChildWindow(link, className);
+        if (link == nullptr)
+            return std::string();
+    }
+    return platform::ControlText(link);
+}
+
+void CaptureBrowserWindows(BrowserWindowList& list) {
+    for (platform::WindowHandle window : platform::TopLevelWindows()) {
+        platform::ProcessId pid = platform::WindowProcess(window);
+        std::string title = platform::WindowTitle(window);
+        std::string name = platform::WindowClassName(window);
+        // Exact, case-sensitive comparison: "ieframe" is some other program.
+        if (name != kBrowserFrameClass)
+            continue;
+
+        std::string option = GetAddressBarText(window);
+        platform::Placement placement = PlacementOrCurrentRect(window);
+        const platform::Rect& r = placement.normal;
+        BrowserWindowRecord record(name, title, option, r.left, r.top, Span(r.left, r.right),
+                                   Span(r.top, r.bottom));
+        record.hwnd = window;
+        record.pid = pid;
+        record.style = placement.showCmd;
+        list.push_back(std::move(record));
+        std::printf("%s\n", title.c_str());
+    }
+}

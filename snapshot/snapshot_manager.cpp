@@ -1,0 +1,117 @@
+#include "snapshot/snapshot_manager.h"
+
+#include <utility>
+
+#include "snapshot/browser_launch.h"
+#include "storage/snapshot_files.h"
+
+namespace {
+
+constexpr char kBrowserFrameClass[] = "IEFrame";
+
+// The settings dialog stores whatever number was typed, so the waits can be
+// anything until the next load. A restore uses the load's defaults for a wait
+// outside the load's bounds: a negative one, taken as an unsigned count of
+// milliseconds, would otherwise block the program for weeks.
+std::uint32_t WaitWithin(std::int32_t wait, std::int32_t low, std::int32_t high,
+                         std::int32_t fallback) {
+    return static_cast<std::uint32_t>(wait < low || wait > high ? fallback : wait);
+}
+
+}  // namespace
+
+CSnapshotManager::CSnapshotManager() : BrowserPath(BrowserPathIn(platform::ProgramFilesFolder())) {}
+
+CSnapshotManager::~CSnapshotManager() {
+    // Runs while the frame is being deleted: nothing may escape from here.
+    try {
+        Shutdown();
+    } catch (...) {
+    }
+}
+
+void CSnapshotManager::Capture() {
+    BrowserWindowList captured;
+    CaptureBrowserWindows(captured);
+    Windows = std::move(captured);
+}
+
+bool CSnapshotManager::SaveSnapshot() {
+    Capture();
+    return WriteSnapshotFile(Windows);
+}
+
+bool CSnapshotManager::TimedSave() {
+    return SaveSnapshot();
+}
+
+void CSnapshotManager::CloseAll() {
+    Capture();
+    for (const BrowserWindowRecord& record : Windows)
+        platform::PostCloseRequest(record.hwnd);
+}
+
+void CSnapshotManager::Restore(const std::string& path) {
+    if (ExitIEWhenRestore != 0)
+        CloseAll();
+
+    BrowserWindowList records = path.empty() ? ReadNewestSnapshot() : ReadSnapshotFile(path);
+    const std::uint32_t createWait = WaitWithin(CreateWait, 100, 60000, 300);
+    const std::uint32_t resizeWait = WaitWithin(ResizeWait, 500, 300000, 500);
+
+    for (BrowserWindowRecord& record : records) {
+        record.pid = LaunchBrowser(record.option);
+        platform::SleepFor(createWait);
+    }
+    platform::SleepFor(resizeWait);
+
+    // Every frame is looked at: when one process owns several frames, the
+    // frame enumerated last wins. A failed start has pid 0 and matches none.
+    for (platform::WindowHandle window : platform::TopLevelWindows()) {
+        platform::ProcessId pid = platform::WindowProcess(window);
+        if (platform::WindowClassName(window) != kBrowserFrameClass)
+            continue;
+        for (BrowserWindowRecord& record : records) {
+            if (record.pid != 0 && record.pid == pid)
+                record.hwnd = window;
+        }
+    }
+
+    // All moves before any show, so a maximised or minimised window keeps the
+    // recorded rectangle as its normal position.
+    for (const BrowserWindowRecord& record : records) {
+        if (record.hwnd == nullptr)
+            continue;
+        platform::MoveWindowTo(record.hwnd, record.w_x, record.w_y, record.w_width,
+                               record.w_height);
+    }
+    for (const BrowserWindowRecord& record : records) {
+        if (record.hwnd == nullptr || record.style == 0)
+            continue;
+        platform::ShowWindowAs(record.hwnd, record.style);
+    }
+}
+
+std::int32_t CSnapshotManager::ToggleTopmost() {
+    if (Topmost == 0) {
+        platform::WindowHandle below = platform::NextWindowBelow(platform::MainWindow());
+        while (below != nullptr && !platform::IsWindowShown(below)) {
+            below = platform::NextWindowBelow(below);
+        }
+        if (below == nullptr)
+            return 0;
+        TopmostTarget = below;
+    }
+    platform::SetTopmost(TopmostTarget, Topmost == 0);
+    Topmost = 1 - Topmost;
+    return Topmost;
+}
+
+void CSnapshotManager::Shutdown() {
+    if (Save != 0)
+        SaveSnapshot();
+    if (ExitIEWhenExit != 0)
+        CloseAll();
+    Windows.clear();
+    BrowserPath.clear();
+}

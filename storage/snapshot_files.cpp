@@ -1,0 +1,132 @@
+#include "storage/snapshot_files.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <utility>
+
+#include "platform/platform.h"
+
+namespace {
+
+constexpr char kSaveFolder[] = "save";
+constexpr char kSnapshotPattern[] = "save\\*.txt";
+
+// The snapshot last written in this run. It starts empty, so a first save
+// with no browser window open writes nothing.
+ProfileData& LastWritten() {
+    static ProfileData last;
+    return last;
+}
+
+ProfileData SnapshotData(const BrowserWindowList& list) {
+    ProfileData data;
+    std::int32_t number = 0;
+    for (const BrowserWindowRecord& record : list) {
+        const std::string section = IntToString(number++);
+        data.Set(section, "name", record.name);
+        data.Set(section, "title", record.title);
+        data.Set(section, "option", record.option);
+        data.Set(section, "w_x", IntToString(record.w_x));
+        data.Set(section, "w_y", IntToString(record.w_y));
+        data.Set(section, "w_width", IntToString(record.w_width));
+        data.Set(section, "w_height", IntToString(record.w_height));
+        data.Set(section, "style", IntToString(record.style));
+    }
+    return data;
+}
+
+BrowserWindowRecord RecordFrom(const ProfileSection& section) {
+    auto text = [&section](const char* key) {
+        auto found = section.find(key);
+        return found == section.end() ? std::string() : found->second;
+    };
+    auto number = [&text](const char* key) { return ParseNumber(text(key)); };
+    BrowserWindowRecord record(text("name"), text("title"), text("option"), number("w_x"),
+                               number("w_y"), number("w_width"), number("w_height"));
+    record.style = number("style");
+    return record;
+}
+
+}  // namespace
+
+bool EnsureSaveFolder() {
+    return platform::IsDirectory(kSaveFolder) || platform::CreateDirectoryAt(kSaveFolder);
+}
+
+std::string MakeSnapshotFileName() {
+    std::optional<std::tm> now = platform::LocalTimeNow();
+    if (!now)
+        return std::string();
+    char buffer[128];
+    std::size_t length = std::strftime(buffer, sizeof buffer, "save\\%Y%m%d%H%M%S.txt", &*now);
+    return std::string(buffer, length);
+}
+
+std::vector<std::string> ListSnapshotFiles() {
+    std::vector<std::string> paths;
+    for (const std::string& entry : platform::ListMatchingEntries(kSnapshotPattern)) {
+        paths.push_back(std::string(kSaveFolder) + "\\" + entry);
+    }
+    // std::string compares bytes as unsigned values, a prefix first: for
+    // timestamp names that is the order of their times.
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+std::string NewestSnapshotFile() {
+    std::vector<std::string> paths = ListSnapshotFiles();
+    return paths.empty() ? std::string() : paths.back();
+}
+
+BrowserWindowList ReadSnapshotFile(const std::string& path) {
+    if (path.empty())
+        return {};
+    const ProfileData data = ProfileDocument(path).Read();
+
+    // The document keeps sections in byte order of their names (0, 1, 10, 11,
+    // 2, ...); the records go back into the order they were saved in. Names
+    // that read as the same number keep their byte order.
+    std::vector<std::pair<std::int32_t, BrowserWindowRecord>> numbered;
+    for (const auto& [name, section] : data.sections()) {
+        numbered.emplace_back(ParseNumber(name), RecordFrom(section));
+    }
+    std::stable_sort(numbered.begin(), numbered.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+
+    BrowserWindowList records;
+    for (auto& [number, record] : numbered)
+        records.push_back(std::move(record));
+    return records;
+}
+
+BrowserWindowList ReadNewestSnapshot() {
+    return ReadSnapshotFile(NewestSnapshotFile());
+}
+
+bool WriteSnapshotFile(const BrowserWindowList& list) {
+    // The name comes from the time the save began, before the content is built.
+    const ProfileDocument document(MakeSnapshotFileName());
+    ProfileData data = SnapshotData(list);
+    if (!SnapshotChanged(data))
+        return false;
+    // Only a snapshot that reached the disk counts as written: after a failed
+    // write the next save of the same windows tries again.
+    if (document.path().empty() || !document.Write(data))
+        return false;
+    LastWritten() = std::move(data);
+    return true;
+}
+
+bool SnapshotChanged(const ProfileData& data) {
+    return !(data == LastWritten());
+}
+
+const ProfileData& LastWrittenSnapshot() {
+    return LastWritten();
+}
+
+void ResetLastWrittenSnapshot() {
+    LastWritten() = ProfileData();
+}

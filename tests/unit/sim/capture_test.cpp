@@ -1,0 +1,201 @@
+// Capture of browser frames from the simulated desktop.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_desktop.h"
+#include "snapshot/browser_capture.h"
+#include "snapshot/snapshot_manager.h"
+
+namespace {
+
+using platform::Placement;
+using platform::Rect;
+
+BrowserWindowList CaptureNow() {
+    BrowserWindowList list;
+    CaptureBrowserWindows(list);
+    return list;
+}
+
+TEST(Capture, NoFrameGivesEmptyListAndManagerForgetsTheLastCapture) {
+    sim::Desktop desktop;
+    desktop.AddWindow({.className = "Shell_TrayWnd", .title = "taskbar"});
+    CSnapshotManager manager;
+    manager.Windows.push_back(BrowserWindowRecord("IEFrame", "old", "x", 1, 2, 3, 4));
+
+    EXPECT_TRUE(CaptureNow().empty());
+    manager.Capture();
+    EXPECT_TRUE(manager.Windows.empty());
+}
+
+TEST(Capture, FramesComeInZOrderWithEveryField) {
+    sim::Desktop desktop;
+    auto bottom = desktop.AddBrowserFrame(11, "Bottom", "http://b/", {1, {0, 0, 640, 480}});
+    desktop.AddWindow({.className = "Notepad", .title = "between", .pid = 12});
+    auto middle = desktop.AddBrowserFrame(13, "Middle", "http://m/", {1, {10, 20, 110, 220}});
+    auto top = desktop.AddBrowserFrame(14, "Top", "about:blank", {3, {-5, -6, 995, 694}});
+
+    BrowserWindowList expected;
+    BrowserWindowRecord t("IEFrame", "Top", "about:blank", -5, -6, 1000, 700);
+    t.hwnd = top, t.pid = 14, t.style = 3;
+    BrowserWindowRecord m("IEFrame", "Middle", "http://m/", 10, 20, 100, 200);
+    m.hwnd = middle, m.pid = 13, m.style = 1;
+    BrowserWindowRecord b("IEFrame", "Bottom", "http://b/", 0, 0, 640, 480);
+    b.hwnd = bottom, b.pid = 11, b.style = 1;
+    expected = {t, m, b};
+
+    EXPECT_EQ(CaptureNow(), expected);
+
+    CSnapshotManager manager;
+    manager.Capture();
+    EXPECT_EQ(manager.Windows, expected);
+    manager.Capture();  // a second capture replaces, never appends
+    EXPECT_EQ(manager.Windows, expected);
+}
+
+TEST(Capture, ClassMustMatchExactly) {
+    for (const char* className : {"ieframe", "IEFRAME", "IEFrame ", "IEFram", "IEFrame2", ""}) {
+        SCOPED_TRACE(className);
+        sim::Desktop desktop;
+        desktop.AddWindow({.className = className, .title = "impostor"});
+        EXPECT_TRUE(CaptureNow().empty());
+    }
+}
+
+TEST(Capture, EachMissingLinkOfTheAddressChainGivesEmptyOption) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> chain;  // classes from the frame down
+        std::string text;
+    };
+    const Case cases[] = {
+        {"complete chain", {"WorkerW", "ReBarWindow32", "ComboBoxEx32"}, "http://x/"},
+        {"no WorkerW", {"ReBarWindow32", "ComboBoxEx32"}, ""},
+        {"no ReBarWindow32", {"WorkerW", "ComboBoxEx32"}, ""},
+        {"no ComboBoxEx32", {"WorkerW", "ReBarWindow32"}, ""},
+        {"combo box one level too deep", {"WorkerW", "ReBarWindow32", "Edit", "ComboBoxEx32"}, ""},
+        {"no children", {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Desktop desktop;
+        auto frame = desktop.AddWindow(
+            {.className = "IEFrame", .title = "T", .pid = 7, .placement = {1, {1, 2, 3, 4}}});
+        auto link = frame;
+        for (const std::string& className : c.chain) {
+            link = desktop.AddChild(link, {.className = className, .text = "http://x/"});
+        }
+        BrowserWindowRecord expected("IEFrame", "T", c.text, 1, 2, 2, 2);
+        expected.hwnd = frame, expected.pid = 7, expected.style = 1;
+        EXPECT_EQ(CaptureNow(), BrowserWindowList{expected});
+    }
+}
+
+TEST(Capture, OnlyTheFirstChildOfAClassIsFollowed) {
+    sim::Desktop desktop;
+    auto frame = desktop.AddWindow({.className = "IEFrame"});
+    desktop.AddChild(frame, {.className = "WorkerW"});  // a dead end comes first
+    auto worker = desktop.AddChild(frame, {.className = "WorkerW"});
+    auto rebar = desktop.AddChild(worker, {.className = "ReBarWindow32"});
+    desktop.AddChild(rebar, {.className = "ComboBoxEx32", .text = "http://hidden/"});
+
+    EXPECT_EQ(GetAddressBarText(frame), "");
+}
+
+TEST(Capture, TextsAreCutAsTheirBuffersCutThem) {
+    sim::Desktop desktop;
+    const std::string longText(1500, 'a');
+    desktop.AddBrowserFrame(1, longText, longText);
+    desktop.AddBrowserFrame(2, "zero", std::string("http://a/\0tail", 14));
+
+    BrowserWindowList list = CaptureNow();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list.front().option, "http://a/");
+    EXPECT_EQ(list.back().title, std::string(1023, 'a'));
+    EXPECT_EQ(list.back().option, std::string(1023, 'a'));
+}
+
+TEST(Capture, ShowStateAndNormalRectangle) {
+    struct Case {
+        const char* what;
+        Placement placement;
+        Rect current;
+        std::int32_t style, x, y, width, height;
+    };
+    const Case cases[] = {
+        {"normal at 100,50,900,650",
+         {1, {100, 50, 900, 650}},
+         {100, 50, 900, 650},
+         1,
+         100,
+         50,
+         800,
+         600},
+        {"minimised",
+         {2, {30, 40, 530, 440}},
+         {-32000, -32000, -31840, -31969},
+         2,
+         30,
+         40,
+         500,
+         400},
+        {"maximised", {3, {30, 40, 530, 440}}, {-4, -4, 1284, 1004}, 3, 30, 40, 500, 400},
+        {"hidden", {0, {5, 5, 15, 25}}, {5, 5, 15, 25}, 0, 5, 5, 10, 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Desktop desktop;
+        desktop.AddWindow({.className = "IEFrame",
+                           .placement = c.placement,
+                           .rect = c.current,
+                           .visible = c.placement.showCmd != 0});
+        BrowserWindowList list = CaptureNow();
+        ASSERT_EQ(list.size(), 1u);
+        const BrowserWindowRecord& r = list.front();
+        EXPECT_EQ(r.style, c.style);
+        EXPECT_EQ((std::vector<std::int32_t>{r.w_x, r.w_y, r.w_width, r.w_height}),
+                  (std::vector<std::int32_t>{c.x, c.y, c.width, c.height}));
+    }
+}
+
+TEST(Capture, FailingPlacementQueryStillRecordsTheFrame) {
+    sim::Desktop desktop;
+    desktop.AddWindow({.className = "IEFrame",
+                       .title = "current rect",
+                       .placement = {3, {1, 1, 2, 2}},
+                       .placementQueryFails = true,
+                       .rect = {100, 50, 900, 650}});
+    desktop.AddWindow({.className = "IEFrame",
+                       .title = "nothing readable",
+                       .placement = {3, {1, 1, 2, 2}},
+                       .placementQueryFails = true,
+                       .rect = {100, 50, 900, 650},
+                       .rectQueryFails = true});
+
+    BrowserWindowList list = CaptureNow();
+    ASSERT_EQ(list.size(), 2u);
+    const BrowserWindowRecord& none = list.front();
+    const BrowserWindowRecord& current = list.back();
+    EXPECT_EQ(none.title, "nothing readable");
+    EXPECT_EQ(
+        (std::vector<std::int32_t>{none.style, none.w_x, none.w_y, none.w_width, none.w_height}),
+        (std::vector<std::int32_t>{1, 0, 0, 0, 0}));
+    EXPECT_EQ((std::vector<std::int32_t>{current.style, current.w_x, current.w_y, current.w_width,
+                                         current.w_height}),
+              (std::vector<std::int32_t>{1, 100, 50, 800, 600}));
+}
+
+TEST(Capture, WritesOneTitleLinePerFrame) {
+    sim::Desktop desktop;
+    desktop.AddBrowserFrame(1, "first", "");
+    desktop.AddWindow({.className = "Other", .title = "not a frame"});
+    desktop.AddBrowserFrame(2, "\x93\xfa\x96\x7b", "");  // Shift-JIS bytes pass through
+
+    testing::internal::CaptureStdout();
+    CaptureNow();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\x93\xfa\x96\x7b\nfirst\n");
+}
+
+}  // namespace
