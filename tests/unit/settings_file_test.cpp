@@ -1,39 +1,21 @@
 // "Pelorin.ini" read and written through the platform seam, in a fresh
-// current folder per test, so the same cases run on the simulated desktop
-// and under Wine.
+// folder per test, so the same cases run on the simulated desktop and under
+// Wine.
 #include "storage/settings_file.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/test_folder.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
 class SettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = fs::current_path();
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ =
-            fs::temp_directory_path() / (std::string("pelorin-settings-") + info->name() + "-" +
-                                         std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        fs::current_path(folder_);
-    }
-    void TearDown() override {
-        fs::current_path(previous_);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
     static void WriteIni(const std::string& bytes) {
         ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", bytes));
     }
@@ -44,8 +26,7 @@ protected:
         return settings;
     }
 
-    fs::path previous_;
-    fs::path folder_;
+    TestFolder folder_;
 };
 
 constexpr const char* kDefaultFile =
