@@ -1,0 +1,189 @@
+// Capture and launch against real windows under Wine: fixture frames at each
+// show state, Wine's own browser (which has no address bar chain), and the
+// launch of the installed browser, also with a program planted where an
+// unquoted path would lead.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "fixture_protocol.h"
+#include "snapshot/snapshot_manager.h"
+#include "support/browser_desktop_test.h"
+#include "support/test_programs.h"
+
+namespace e2e {
+namespace {
+
+struct FrameCase {
+    const char* address;
+    FramePlacement placement;
+};
+
+const FrameCase kFrameCases[] = {
+    {"http://normal.test/page", {SW_SHOWNORMAL, {100, 50, 900, 650}}},
+    {"http://maximised.test/", {SW_SHOWMAXIMIZED, {120, 80, 1120, 780}}},
+    {"about:minimised", {SW_SHOWMINIMIZED, {30, 40, 530, 440}}},
+};
+
+platform::WindowHandle Handle(HWND hwnd) {
+    return reinterpret_cast<platform::WindowHandle>(hwnd);
+}
+
+RECT RectOf(const BrowserWindowRecord& record) {
+    return {record.w_x, record.w_y, record.w_x + record.w_width, record.w_y + record.w_height};
+}
+
+std::string TitleOf(HWND window) {
+    char title[1024] = {};
+    GetWindowTextA(window, title, sizeof(title));
+    return title;
+}
+
+using CaptureTest = BrowserDesktopTest;
+
+TEST_F(CaptureTest, RecordsEveryFixtureFrameInEnumerationOrder) {
+    std::vector<StartedFrame> started;
+    for (const auto& c : kFrameCases) {
+        started.push_back(StartFixture(c.address, c.placement));
+        ASSERT_NE(started.back().hwnd, nullptr);
+        // The fixture itself must be where the test put it, or nothing below
+        // says anything about capture.
+        const auto own = AskFixturePlacement(started.back().hwnd);
+        ASSERT_TRUE(own.has_value());
+        ASSERT_EQ(*own, c.placement) << Describe(*own);
+    }
+
+    BrowserWindowList list;
+    CaptureBrowserWindows(list);
+
+    const std::vector<HWND> frames = BrowserFrames();
+    ASSERT_EQ(list.size(), 3u);
+    std::vector<HWND> captured;
+    for (const auto& record : list)
+        captured.push_back(reinterpret_cast<HWND>(record.hwnd));
+    EXPECT_EQ(captured, frames) << "records must follow the enumeration order";
+
+    for (size_t i = 0; i < started.size(); ++i) {
+        SCOPED_TRACE(kFrameCases[i].address);
+        const auto record = std::find_if(list.begin(), list.end(), [&](const auto& r) {
+            return reinterpret_cast<HWND>(r.hwnd) == started[i].hwnd;
+        });
+        ASSERT_NE(record, list.end());
+        EXPECT_EQ(record->name, "IEFrame");
+        EXPECT_EQ(record->option, started[i].address);
+        EXPECT_EQ(record->title, fixture::TitleFor(started[i].address));
+        EXPECT_EQ(record->pid, started[i].pid);
+        EXPECT_EQ(record->style, std::int32_t(kFrameCases[i].placement.showCmd));
+        // The record holds the normal rectangle as GetWindowPlacement gives
+        // it to another process. On Windows that is the fixture's own; Wine
+        // gives the current rectangle for maximised and minimised windows.
+        const auto seen = PlacementSeenFromHere(started[i].hwnd);
+        ASSERT_TRUE(seen.has_value());
+        const RECT rect = RectOf(*record);
+        EXPECT_TRUE(EqualRect(&rect, &seen->normal)) << Describe(*seen);
+        if (kFrameCases[i].placement.showCmd == SW_SHOWNORMAL) {
+            EXPECT_TRUE(EqualRect(&rect, &kFrameCases[i].placement.normal));
+        }
+    }
+}
+
+TEST_F(CaptureTest, AddressBarTextComesThroughTheChildChain) {
+    const StartedFrame frame = StartFixture("http://chain.test/a?b=c#d");
+    ASSERT_NE(frame.hwnd, nullptr);
+    EXPECT_EQ(GetAddressBarText(Handle(frame.hwnd)), frame.address);
+    // A window without the chain (the test's own) reads as empty.
+    const HWND plain = CreateWindowExA(0, "STATIC", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                       nullptr, nullptr);
+    EXPECT_EQ(GetAddressBarText(Handle(plain)), "");
+    DestroyWindow(plain);
+}
+
+TEST_F(CaptureTest, WineOwnBrowserHasEmptyAddressAndEverythingElse) {
+    ASSERT_TRUE(UseWineBrowser());
+    const DWORD pid = StartBrowser("about:blank");
+    ASSERT_NE(pid, 0u);
+    const HWND frame = WaitForFrameOf(pid, 30000ms);
+    ASSERT_NE(frame, nullptr) << "Wine's browser opened no visible IEFrame";
+
+    BrowserWindowList list;
+    CaptureBrowserWindows(list);
+    const auto record = std::find_if(list.begin(), list.end(), [&](const auto& r) {
+        return reinterpret_cast<HWND>(r.hwnd) == frame;
+    });
+    ASSERT_NE(record, list.end());
+    const auto seen = PlacementSeenFromHere(frame);
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(record->option, "");
+    EXPECT_EQ(record->name, "IEFrame");
+    EXPECT_EQ(record->title, TitleOf(frame));
+    EXPECT_NE(record->title, "");
+    EXPECT_EQ(record->pid, pid);
+    EXPECT_EQ(record->style, std::int32_t(seen->showCmd));
+    const RECT rect = RectOf(*record);
+    EXPECT_TRUE(EqualRect(&rect, &seen->normal)) << Describe(*seen);
+    EXPECT_GT(record->w_width, 0);
+    EXPECT_GT(record->w_height, 0);
+}
+
+using LaunchTest = BrowserDesktopTest;
+
+TEST_F(LaunchTest, ReturnsTheIdOfTheProcessThatOwnsTheNewFrame) {
+    CSnapshotManager manager;
+    EXPECT_EQ(manager.BrowserPath, BrowserExecutablePath());
+    for (const std::string address : {"http://launch.test/one", ""}) {
+        SCOPED_TRACE("address '" + address + "'");
+        const platform::ProcessId pid = manager.LaunchBrowser(address);
+        ASSERT_NE(pid, 0u);
+        const HWND frame = WaitForFrameOf(pid);
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(OwnerOf(frame), pid);
+        EXPECT_EQ(GetAddressBarText(Handle(frame)), address);
+        EXPECT_EQ(ParentOf(pid), GetCurrentProcessId());
+    }
+}
+
+TEST_F(LaunchTest, MissingBrowserStartsNothing) {
+    CSnapshotManager manager;
+    manager.BrowserPath = "C:\\Program Files\\Nowhere\\IEXPLORE.EXE";
+    EXPECT_EQ(manager.LaunchBrowser("about:blank"), 0u);
+}
+
+bool MarkerRan() {
+    return GetFileAttributesA(fixture::kMarkerFile) != INVALID_FILE_ATTRIBUTES;
+}
+
+TEST_F(LaunchTest, PlantedProgramOnTheBrowserPathIsNeverStarted) {
+    ASSERT_NE(BrowserExecutablePath().find(' '), std::string::npos)
+        << "the planted program only lies in wait on a path with a space";
+    ASSERT_TRUE(CopyFileA(Programs().markerProgram.c_str(), "C:\\Program.exe", FALSE));
+    DeleteFileA(fixture::kMarkerFile);
+
+    // The plant is live: the browser path given unquoted and without an
+    // application name runs it.
+    std::string unquoted = BrowserExecutablePath() + " about:blank";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(nullptr, unquoted.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_TRUE(WaitUntil(MarkerRan)) << "the planted program did not run";
+    ASSERT_TRUE(DeleteFileA(fixture::kMarkerFile));
+
+    CSnapshotManager manager;
+    const platform::ProcessId pid = manager.LaunchBrowser("http://planted.test/");
+    ASSERT_NE(pid, 0u);
+    const HWND frame = WaitForFrameOf(pid);
+    ASSERT_NE(frame, nullptr) << "the launch did not start the browser";
+    EXPECT_EQ(GetAddressBarText(Handle(frame)), "http://planted.test/");
+    // The process the launch started is the browser, so the marker cannot
+    // have been it; it must not have been started on the side either.
+    EXPECT_FALSE(MarkerRan()) << ReadFileBytes(fixture::kMarkerFile).value_or("");
+}
+
+}  // namespace
+}  // namespace e2e
