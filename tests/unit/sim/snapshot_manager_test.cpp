@@ -1,0 +1,358 @@
+// The snapshot manager on the simulated desktop: save, close all, restore
+// with its waits and placement, the topmost toggle and the end of the run.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sim/sim_desktop.h"
+#include "snapshot/snapshot_manager.h"
+#include "storage/snapshot_files.h"
+#include "support/test_folder.h"
+
+namespace {
+
+using Kind = sim::Operation::Kind;
+using platform::WindowHandle;
+
+const std::string kBrowser = "\"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE\" ";
+
+struct Saved {
+    std::string section, title, option;
+    std::int32_t x, y, width, height, style;
+};
+
+// A snapshot file holding `records`, in the order given.
+void PutSnapshot(const std::string& path, const std::vector<Saved>& records) {
+    std::string text;
+    for (const Saved& r : records) {
+        text += "[" + r.section + "]\r\nname=IEFrame\r\noption=" + r.option +
+                "\r\nstyle=" + std::to_string(r.style) + "\r\ntitle=" + r.title +
+                "\r\nw_height=" + std::to_string(r.height) +
+                "\r\nw_width=" + std::to_string(r.width) + "\r\nw_x=" + std::to_string(r.x) +
+                "\r\nw_y=" + std::to_string(r.y) + "\r\n";
+    }
+    ASSERT_TRUE(platform::ReplaceWholeFile(path, text));
+}
+
+class Manager : public testing::Test {
+protected:
+    void SetUp() override {
+        ResetLastWrittenSnapshot();
+        ASSERT_TRUE(EnsureSaveFolder());
+    }
+    void TearDown() override { ResetLastWrittenSnapshot(); }
+
+    // The frame the browser started for `option` opened, or nullptr.
+    WindowHandle FrameStartedFor(const std::string& option) {
+        for (const sim::Launch& launch : desktop_.Launches()) {
+            if (launch.commandLine != kBrowser + option)
+                continue;
+            for (WindowHandle window : desktop_.ZOrder()) {
+                if (desktop_.At(window).pid == launch.pid)
+                    return window;
+            }
+        }
+        return nullptr;
+    }
+
+    std::vector<std::string> Lines(Kind kind) const { return desktop_.LogLines(kind); }
+
+    sim::Desktop desktop_;
+    TestFolder folder_;
+};
+
+std::string Move(WindowHandle w, int x, int y, int width, int height) {
+    return "move " + sim::Desktop::Name(w) + " " + std::to_string(x) + " " + std::to_string(y) +
+           " " + std::to_string(width) + " " + std::to_string(height);
+}
+std::string Show(WindowHandle w, int cmd) {
+    return "show " + sim::Desktop::Name(w) + " " + std::to_string(cmd);
+}
+std::string Close(WindowHandle w) {
+    return "close " + sim::Desktop::Name(w);
+}
+std::string TopmostLine(WindowHandle w, bool on) {
+    return "topmost " + sim::Desktop::Name(w) + (on ? " on" : " off");
+}
+
+// ---- Restore ---------------------------------------------------------------
+
+TEST_F(Manager, RestoreStartsInSectionOrderSleepsThenMovesAllThenShows) {
+    PutSnapshot("save\\20050412153012.txt",
+                {{"2", "C", "http://c/", 300, 30, 500, 400, 2},
+                 {"0", "A", "http://a/ with space", 100, 10, 800, 600, 1},
+                 {"1", "B", "http://b/", 200, 20, 640, 480, 3}});
+    CSnapshotManager manager;
+    manager.CreateWait = 300;
+    manager.ResizeWait = 500;
+    manager.Restore("");
+
+    WindowHandle a = FrameStartedFor("http://a/ with space");
+    WindowHandle b = FrameStartedFor("http://b/");
+    WindowHandle c = FrameStartedFor("http://c/");
+    ASSERT_TRUE(a && b && c);
+    EXPECT_EQ(desktop_.LogLines(), (std::vector<std::string>{
+                                       "launch " + kBrowser + "http://a/ with space",
+                                       "sleep 300",
+                                       "launch " + kBrowser + "http://b/",
+                                       "sleep 300",
+                                       "launch " + kBrowser + "http://c/",
+                                       "sleep 300",
+                                       "sleep 500",
+                                       Move(a, 100, 10, 800, 600),
+                                       Move(b, 200, 20, 640, 480),
+                                       Move(c, 300, 30, 500, 400),
+                                       Show(a, 1),
+                                       Show(b, 3),
+                                       Show(c, 2),
+                                   }));
+    EXPECT_EQ(desktop_.ElapsedMilliseconds(), 1400u);
+    // A maximised or minimised window keeps the recorded normal rectangle.
+    EXPECT_EQ(desktop_.At(b).placement, (platform::Placement{3, {200, 20, 840, 500}}));
+    EXPECT_EQ(desktop_.At(c).placement, (platform::Placement{2, {300, 30, 800, 430}}));
+}
+
+TEST_F(Manager, RestoreOfAGivenFileAndOfNothing) {
+    PutSnapshot("elsewhere.txt", {{"0", "X", "about:blank", 1, 2, 3, 4, 1}});
+    PutSnapshot("save\\20050412153012.txt", {{"0", "Y", "http://newest/", 1, 2, 3, 4, 1}});
+    {
+        CSnapshotManager manager;
+        manager.Restore("elsewhere.txt");
+    }
+    ASSERT_EQ(desktop_.Launches().size(), 1u);
+    EXPECT_EQ(desktop_.Launches().front().commandLine, kBrowser + "about:blank");
+
+    desktop_.ClearLog();
+    {
+        CSnapshotManager manager;
+        manager.Restore("missing.txt");
+    }
+    EXPECT_EQ(desktop_.LogLines(), std::vector<std::string>{"sleep 500"});
+}
+
+TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
+    PutSnapshot("save\\20050412153012.txt", {{"0", "A", "http://a/", 10, 10, 100, 100, 1},
+                                             {"1", "none", "no-window", 20, 20, 100, 100, 1},
+                                             {"2", "hidden", "http://h/", 30, 30, 100, 100, 0},
+                                             {"3", "elsewhere", "other-process", 40, 40, 9, 9, 1},
+                                             {"4", "two", "two-frames", 50, 50, 100, 100, 3}});
+    // A frame whose owner cannot be read: it must not match a failed start.
+    desktop_.AddWindow({.className = "IEFrame", .title = "orphan", .pid = 0});
+    WindowHandle older = nullptr;
+    desktop_.OnLaunch([&older](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
+        if (arg == "no-window")
+            return;
+        if (arg == "other-process") {
+            d.AddBrowserFrame(d.NewProcessId(), "", arg);  // handed to another process
+            return;
+        }
+        if (arg == "two-frames") {
+            older = d.AddBrowserFrame(pid, "older", arg);  // enumerated last
+            d.AddBrowserFrame(pid, "newer", arg);
+            return;
+        }
+        d.AddBrowserFrame(pid, "", arg);
+    });
+    CSnapshotManager manager;
+    manager.Restore("");
+
+    WindowHandle a = FrameStartedFor("http://a/");
+    WindowHandle hidden = FrameStartedFor("http://h/");
+    ASSERT_TRUE(a && hidden && older);
+    EXPECT_EQ(Lines(Kind::Moved),
+              (std::vector<std::string>{Move(a, 10, 10, 100, 100), Move(hidden, 30, 30, 100, 100),
+                                        Move(older, 50, 50, 100, 100)}));
+    EXPECT_EQ(Lines(Kind::Shown), (std::vector<std::string>{Show(a, 1), Show(older, 3)}));
+}
+
+TEST_F(Manager, FailedStartsAreSkipped) {
+    PutSnapshot("save\\20050412153012.txt", {{"0", "A", "http://a/", 10, 10, 100, 100, 1}});
+    desktop_.AddWindow({.className = "IEFrame", .title = "orphan", .pid = 0});
+    desktop_.LaunchFails(true);
+    CSnapshotManager manager;
+    manager.Restore("");
+    EXPECT_EQ(desktop_.Launches().size(), 1u);
+    EXPECT_TRUE(Lines(Kind::Moved).empty());
+    EXPECT_TRUE(Lines(Kind::Shown).empty());
+}
+
+TEST_F(Manager, RestoreWithNoSnapshotClosesEveryFrameWhenAskedAndStartsNothing) {
+    WindowHandle one = desktop_.AddBrowserFrame(1, "one", "http://1/");
+    desktop_.AddWindow({.className = "Notepad"});
+    WindowHandle two = desktop_.AddBrowserFrame(2, "two", "http://2/");
+    CSnapshotManager manager;
+    manager.ExitIEWhenRestore = 1;
+    manager.Restore("");
+
+    EXPECT_EQ(desktop_.LogLines(), (std::vector<std::string>{Close(two), Close(one), "sleep 500"}));
+    EXPECT_TRUE(desktop_.Launches().empty());
+}
+
+TEST_F(Manager, RestoreClosesBeforeItStartsAndLeavesWindowsAsCapturedOtherwise) {
+    PutSnapshot("save\\20050412153012.txt", {{"0", "A", "http://a/", 10, 10, 100, 100, 1}});
+    WindowHandle open = desktop_.AddBrowserFrame(1, "open", "http://open/");
+    CSnapshotManager manager;
+    manager.Capture();
+    const BrowserWindowList captured = manager.Windows;
+
+    manager.Restore("");
+    EXPECT_EQ(manager.Windows, captured) << "a restore works on its own list";
+    WindowHandle restored = FrameStartedFor("http://a/");
+    ASSERT_NE(restored, nullptr);
+
+    desktop_.ClearLog();
+    manager.ExitIEWhenRestore = 1;
+    manager.Restore("");
+    std::vector<std::string> lines = desktop_.LogLines();
+    lines.resize(3);
+    EXPECT_EQ(lines, (std::vector<std::string>{Close(restored), Close(open),
+                                               "launch " + kBrowser + "http://a/"}));
+}
+
+TEST(ManagerWaits, OutsideTheirBoundsFallBackToTheDefaults) {
+    struct Case {
+        std::int32_t createWait, resizeWait;
+        std::uint32_t slept, settled;
+    };
+    const Case cases[] = {
+        {300, 500, 300, 500}, {100, 500, 100, 500},         {60000, 300000, 60000, 300000},
+        {99, 499, 300, 500},  {60001, 300001, 300, 500},    {-1, -1, 300, 500},
+        {0, 0, 300, 500},     {INT_MIN, INT_MIN, 300, 500}, {INT_MAX, INT_MAX, 300, 500},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.createWait) + ", " + std::to_string(c.resizeWait));
+        sim::Desktop desktop;  // a fresh desktop for each case
+        TestFolder folder;
+        ASSERT_TRUE(EnsureSaveFolder());
+        PutSnapshot("save\\20050412153012.txt",
+                    {{"0", "A", "a", 1, 1, 1, 1, 1}, {"1", "B", "b", 1, 1, 1, 1, 1}});
+        CSnapshotManager manager;
+        manager.CreateWait = c.createWait;
+        manager.ResizeWait = c.resizeWait;
+        manager.Restore("");
+        EXPECT_EQ(desktop.Sleeps(), (std::vector<std::uint32_t>{c.slept, c.slept, c.settled}));
+        EXPECT_EQ(manager.CreateWait, c.createWait) << "the setting itself is left alone";
+    }
+}
+
+// ---- Save and close ---------------------------------------------------------
+
+TEST_F(Manager, SaveThenCloseAllClosesExactlyWhatWasSaved) {
+    WindowHandle first = desktop_.AddBrowserFrame(1, "first", "http://1/");
+    WindowHandle second = desktop_.AddBrowserFrame(2, "second", "http://2/");
+    CSnapshotManager manager;
+    ASSERT_TRUE(manager.SaveSnapshot());
+    manager.CloseAll();
+
+    std::vector<std::string> saved;
+    for (const BrowserWindowRecord& r : ReadNewestSnapshot())
+        saved.push_back(r.title);
+    EXPECT_EQ(saved, (std::vector<std::string>{"second", "first"}));
+    EXPECT_EQ(Lines(Kind::CloseRequested), (std::vector<std::string>{Close(second), Close(first)}));
+    EXPECT_EQ(manager.Windows.size(), 2u) << "keeps the records of the windows asked to close";
+
+    EXPECT_FALSE(manager.TimedSave()) << "nothing changed since";
+}
+
+TEST_F(Manager, CloseAllWithNoFramePostsNothing) {
+    desktop_.AddWindow({.className = "Notepad"});
+    CSnapshotManager manager;
+    manager.Windows.push_back(BrowserWindowRecord());
+    manager.CloseAll();
+    EXPECT_TRUE(Lines(Kind::CloseRequested).empty());
+    EXPECT_TRUE(manager.Windows.empty());
+}
+
+TEST(ManagerShutdown, SavesThenClosesAsConfigured) {
+    struct Case {
+        std::int32_t save, exitIEWhenExit;
+        std::size_t files;
+        bool closes;
+    };
+    const Case cases[] = {{1, 1, 1, true}, {1, 0, 1, false}, {0, 1, 0, true}, {0, 0, 0, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.save) + ", " + std::to_string(c.exitIEWhenExit));
+        sim::Desktop desktop;
+        TestFolder folder;
+        ResetLastWrittenSnapshot();
+        ASSERT_TRUE(EnsureSaveFolder());
+        // Frames that go as soon as they are asked: a close before the save
+        // would leave nothing to save.
+        for (int i = 0; i < 2; ++i) {
+            desktop.AddWindow({.className = "IEFrame", .title = "w", .closesOnRequest = true});
+        }
+        {
+            CSnapshotManager manager;
+            manager.Save = c.save;
+            manager.ExitIEWhenExit = c.exitIEWhenExit;
+        }
+        EXPECT_EQ(ListSnapshotFiles().size(), c.files);
+        if (c.files == 1) {
+            EXPECT_EQ(ReadNewestSnapshot().size(), 2u);
+        }
+        EXPECT_EQ(desktop.LogLines(Kind::CloseRequested).size(), c.closes ? 2u : 0u);
+    }
+    ResetLastWrittenSnapshot();
+}
+
+// ---- Topmost ---------------------------------------------------------------
+
+class ManagerTopmost : public Manager {
+protected:
+    void SetUp() override {
+        Manager::SetUp();
+        // Bottom to top: the target, a hidden window, then the program's frame.
+        other_ = desktop_.AddWindow({.className = "Other"});
+        target_ = desktop_.AddWindow({.className = "Target"});
+        desktop_.AddWindow({.className = "Hidden", .visible = false});
+        main_ = desktop_.AddWindow({.className = "Tray", .visible = false});
+        platform::SetMainWindow(main_);
+    }
+    WindowHandle other_ = nullptr, target_ = nullptr, main_ = nullptr;
+};
+
+TEST_F(ManagerTopmost, TwiceFlipsTheSameWindowOnThenOff) {
+    CSnapshotManager manager;
+    EXPECT_EQ(manager.ToggleTopmost(), 1);
+    EXPECT_EQ(manager.Topmost, 1);
+    EXPECT_EQ(manager.TopmostTarget, target_);
+    EXPECT_TRUE(desktop_.At(target_).topmost);
+
+    // Another window comes in front of the target before the second toggle.
+    desktop_.BringToTop(other_);
+    desktop_.BringToTop(main_);
+    EXPECT_EQ(manager.ToggleTopmost(), 0);
+    EXPECT_EQ(manager.Topmost, 0);
+    EXPECT_FALSE(desktop_.At(target_).topmost);
+    EXPECT_EQ(Lines(Kind::TopmostSet),
+              (std::vector<std::string>{TopmostLine(target_, true), TopmostLine(target_, false)}));
+}
+
+TEST_F(ManagerTopmost, NoVisibleWindowBelowLeavesItOff) {
+    desktop_.At(other_).visible = false;
+    desktop_.At(target_).visible = false;
+    CSnapshotManager manager;
+    EXPECT_EQ(manager.ToggleTopmost(), 0);
+    EXPECT_EQ(manager.Topmost, 0);
+    EXPECT_EQ(manager.TopmostTarget, nullptr);
+    EXPECT_TRUE(Lines(Kind::TopmostSet).empty());
+
+    // A visible window above the program's frame does not count.
+    desktop_.AddWindow({.className = "Above"});
+    EXPECT_EQ(manager.ToggleTopmost(), 0);
+    EXPECT_TRUE(Lines(Kind::TopmostSet).empty());
+}
+
+TEST_F(ManagerTopmost, StaysOnWhenTheManagerEnds) {
+    {
+        CSnapshotManager manager;
+        ASSERT_EQ(manager.ToggleTopmost(), 1);
+    }
+    EXPECT_TRUE(desktop_.At(target_).topmost);
+    EXPECT_EQ(Lines(Kind::TopmostSet), std::vector<std::string>{TopmostLine(target_, true)});
+}
+
+}  // namespace
