@@ -2,6 +2,8 @@
 // opened through the tray callback.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "resource.h"
 #include "shell_test.h"
 
@@ -10,7 +12,9 @@ namespace {
 
 using ShellCommandsTest = ShellTest;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 TEST_F(ShellCommandsTest, SaveWritesASnapshotOfTheOpenBrowsers) {
     StartFixture("about:one");
@@ -34,7 +38,8 @@ TEST_F(ShellCommandsTest, RestoreNewestStartsTheBrowsersOfTheNewestSnapshot) {
     ASSERT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().size() == 2; }));
     ASSERT_TRUE(pelorin_.WaitResponsive());
     std::vector<std::string> titles;
-    for (HWND frame : e2e::BrowserFrames()) titles.push_back(TextOf(frame));
+    for (HWND frame : e2e::BrowserFrames())
+        titles.push_back(TextOf(frame));
     std::sort(titles.begin(), titles.end());
     EXPECT_EQ(titles, (std::vector<std::string>{"Fixture - about:a", "Fixture - about:b"}));
 }
@@ -54,11 +59,13 @@ TEST_F(ShellCommandsTest, RestoreFromFileUsesTheChosenFileAndKeepsTheCurrentFold
     const HWND dialog = WaitForWindowOf(pelorin_.pid(), "#32770", nullptr);
     ASSERT_NE(dialog, nullptr) << "no open-file dialog";
     HWND name = GetDlgItem(dialog, 0x480);  // edt1: the file name
-    if (!name) name = GetDlgItem(dialog, 0x47C);  // cmb13 on newer dialogs
+    if (!name)
+        name = GetDlgItem(dialog, 0x47C);  // cmb13 on newer dialogs
     ASSERT_NE(name, nullptr);
     SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().size() == 1; })) << "nothing restored";
+    ASSERT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().size() == 1; }))
+        << "nothing restored";
     EXPECT_EQ(TextOf(e2e::BrowserFrames()[0]), "Fixture - about:picked");
     ASSERT_TRUE(pelorin_.WaitResponsive());
 
@@ -70,7 +77,8 @@ TEST_F(ShellCommandsTest, RestoreFromFileUsesTheChosenFileAndKeepsTheCurrentFold
     WIN32_FIND_DATAA found;
     const HANDLE stray = FindFirstFileA((elsewhere + "\\save").c_str(), &found);
     EXPECT_EQ(stray, INVALID_HANDLE_VALUE) << "a save folder appeared where the file was picked";
-    if (stray != INVALID_HANDLE_VALUE) FindClose(stray);
+    if (stray != INVALID_HANDLE_VALUE)
+        FindClose(stray);
 }
 
 TEST_F(ShellCommandsTest, RestoreFromFileCancelledDoesNothing) {
@@ -139,9 +147,11 @@ TEST_F(ShellCommandsTest, RealMenuFromTheTrayCallbackRunsAnItemChosenByKeyboard)
     }
     ASSERT_TRUE(pelorin_.WaitResponsive());
     const HWND early = FindWindowOf(pelorin_.pid(), "#32768", nullptr);
-    EXPECT_TRUE(early == nullptr || !IsWindowVisible(early)) << "a menu opened without a right press";
+    EXPECT_TRUE(early == nullptr || !IsWindowVisible(early))
+        << "a menu opened without a right press";
 
-    SetCursorPos(300, 200);
+    // Where a click on the icon in Wine's tray window would be.
+    SetCursorPos(40, 30);
     PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
     HWND menu = nullptr;
     ASSERT_TRUE(e2e::WaitUntil([&] {
@@ -150,27 +160,32 @@ TEST_F(ShellCommandsTest, RealMenuFromTheTrayCallbackRunsAnItemChosenByKeyboard)
     })) << "the menu did not open";
     RECT at = {};
     GetWindowRect(menu, &at);
-    EXPECT_EQ(at.left, 300);
-    EXPECT_EQ(at.top, 200);
-    EXPECT_TRUE(TakeScreenshot("tray-menu.png"));
+    EXPECT_EQ(at.left, 40);
+    EXPECT_EQ(at.top, 30);
+    EXPECT_TRUE(TakeScreenshot("tray-menu.png",
+                               {0, 0, std::max<LONG>(at.right, 240) + 16, at.bottom + 16}));
 
     PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
     PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; })) << "保存 did not run";
+    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }))
+        << "保存 did not run";
     EXPECT_TRUE(Contains(ReadOr("save\\" + SnapshotFiles(directory_)[0]), "option=about:menu\r\n"));
     EXPECT_FALSE(IsWindowVisible(menu));
 }
 
-// A posted WM_TIMER is a tick: the diagnostic line, then a timed save.
+// A posted WM_TIMER is a tick: the diagnostic line, then a timed save, whose
+// capture prints one line per browser title. The C runtime's text mode ends
+// each line with CR LF.
 TEST_F(ShellCommandsTest, TimerTickWritesNowSavingAndSaves) {
     StartFixture("about:tick");
     StartResident(pelorin_);
     PostMessageA(pelorin_.Frame(), WM_TIMER, 1, 0);
     ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }));
-    EXPECT_EQ(pelorin_.Output(), "Now Saving\n");
+    const std::string tick = "Now Saving\r\nFixture - about:tick\r\n";
+    EXPECT_EQ(pelorin_.Output(), tick);
     // The same windows again: the line, but no second file.
     PostMessageA(pelorin_.Frame(), WM_TIMER, 1, 0);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return pelorin_.Output() == "Now Saving\nNow Saving\n"; }));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return pelorin_.Output() == tick + tick; }));
     ASSERT_TRUE(pelorin_.WaitResponsive());
     EXPECT_EQ(SnapshotFiles(directory_).size(), 1u);
 }

@@ -13,18 +13,23 @@ namespace e2e {
 namespace {
 TestPrograms programs;
 }
-const TestPrograms& Programs() { return programs; }
+const TestPrograms& Programs() {
+    return programs;
+}
 }  // namespace e2e
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (argc != 4 && argc != 5) {
-        std::fprintf(stderr, "usage: %s [gtest options] PELORIN_EXE FIXTURE_BROWSER MARKER_PROGRAM [SCREENSHOT_DIR]\n",
+        std::fprintf(stderr,
+                     "usage: %s [gtest options] PELORIN_EXE FIXTURE_BROWSER MARKER_PROGRAM "
+                     "[SCREENSHOT_DIR]\n",
                      argv[0]);
         return 2;
     }
     e2e::programs = {e2e::ToWindowsPath(argv[2]), e2e::ToWindowsPath(argv[3])};
-    shell_e2e::SetShell({e2e::ToWindowsPath(argv[1]), argc == 5 ? e2e::ToWindowsPath(argv[4]) : std::string()});
+    shell_e2e::SetShell(
+        {e2e::ToWindowsPath(argv[1]), argc == 5 ? e2e::ToWindowsPath(argv[4]) : std::string()});
     shell_e2e::SubstituteJapaneseFonts();
     return RUN_ALL_TESTS();
 }

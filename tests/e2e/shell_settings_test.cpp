@@ -10,7 +10,9 @@ namespace {
 
 class ShellSettingsTest : public ShellTest {
 protected:
-    static LRESULT Check(HWND dialog, int id) { return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0); }
+    static LRESULT Check(HWND dialog, int id) {
+        return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0);
+    }
     static void SetText(HWND dialog, int id, const char* text) {
         SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
     }
@@ -31,22 +33,29 @@ TEST_F(ShellSettingsTest, ShowsTheLoadedValues) {
     const HWND dialog = OpenSettings(pelorin_);
     ASSERT_NE(dialog, nullptr) << "no dialog captioned Pelorin 設定";
     EXPECT_EQ(Check(dialog, IDC_AUTO_SAVE), BST_CHECKED);
-    for (int id : {IDC_EXIT_IE_WHEN_RESTORE, IDC_SAVE, IDC_EXIT_IE_WHEN_EXIT, IDC_RESTORE_WHEN_START}) {
+    for (int id :
+         {IDC_EXIT_IE_WHEN_RESTORE, IDC_SAVE, IDC_EXIT_IE_WHEN_EXIT, IDC_RESTORE_WHEN_START}) {
         EXPECT_EQ(Check(dialog, id), BST_UNCHECKED) << "box " << id;
     }
     EXPECT_EQ(TextOf(GetDlgItem(dialog, IDC_AUTO_SAVE_TIME)), "10");
     EXPECT_EQ(TextOf(GetDlgItem(dialog, IDC_CREATE_WAIT)), "300");
     EXPECT_EQ(TextOf(GetDlgItem(dialog, IDC_RESIZE_WAIT)), "500");
-    EXPECT_TRUE(TakeScreenshot("settings-dialog.png"));
+    RECT area = {};
+    GetWindowRect(dialog, &area);
+    InflateRect(&area, 16, 16);
+    EXPECT_TRUE(TakeScreenshot("settings-dialog.png", area));
     Close(dialog, IDCANCEL);
 }
 
 TEST_F(ShellSettingsTest, ShowsEveryFlagTicked) {
-    WriteIni("[Setting]\r\nAutoSave=1\r\nExitIEWhenExit=1\r\nExitIEWhenRestore=1\r\nRestoreWhenStart=1\r\nSave=1\r\n");
+    WriteIni(
+        "[Setting]\r\nAutoSave=1\r\nExitIEWhenExit=1\r\nExitIEWhenRestore=1\r\nRestoreWhenStart="
+        "1\r\nSave=1\r\n");
     StartResident(pelorin_);
     const HWND dialog = OpenSettings(pelorin_);
     ASSERT_NE(dialog, nullptr);
-    for (int id : kChecks) EXPECT_EQ(Check(dialog, id), BST_CHECKED) << "box " << id;
+    for (int id : kChecks)
+        EXPECT_EQ(Check(dialog, id), BST_CHECKED) << "box " << id;
     Close(dialog, IDCANCEL);
 }
 
@@ -71,7 +80,8 @@ TEST_F(ShellSettingsTest, OkWritesTheFileByteForByteAndAppliesTheValues) {
     pelorin_.PostCommand(IDM_EXIT);
     ASSERT_EQ(pelorin_.WaitForExit(), std::optional<DWORD>(0));
     EXPECT_EQ(SnapshotFiles(directory_).size(), 1u) << "Save was not applied";
-    EXPECT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); })) << "ExitIEWhenExit was not applied";
+    EXPECT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); }))
+        << "ExitIEWhenExit was not applied";
 }
 
 TEST_F(ShellSettingsTest, OkWithDefaultsWritesTheDefaultFile) {
@@ -113,7 +123,8 @@ TEST_F(ShellSettingsTest, EnterInAnEditBoxActsAsOk) {
     SetText(dialog, IDC_AUTO_SAVE_TIME, "15");
     PostMessageA(minutes, WM_KEYDOWN, VK_RETURN, 0x001C0001);
     PostMessageA(minutes, WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC01C0001u));
-    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); })) << "Enter did not close the dialog";
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }))
+        << "Enter did not close the dialog";
     ASSERT_TRUE(pelorin_.WaitResponsive());
     EXPECT_NE(ReadOr("Pelorin.ini").find("\r\nAutoSaveTime=15\r\n"), std::string::npos);
 }
@@ -129,7 +140,8 @@ TEST_F(ShellSettingsTest, OkWithAZeroIntervalDoesNotFloodTheSaveFolder) {
     SetText(dialog, IDC_AUTO_SAVE_TIME, "0");
     Close(dialog, IDOK);
     // A 10 ms timer would tick within this deadline; a minute's does not.
-    EXPECT_FALSE(e2e::WaitUntil([&] { return !pelorin_.Output().empty(); }, 1500ms)) << "the timer fired at once";
+    EXPECT_FALSE(e2e::WaitUntil([&] { return !pelorin_.Output().empty(); }, 1500ms))
+        << "the timer fired at once";
     EXPECT_TRUE(SnapshotFiles(directory_).empty());
 }
 

@@ -2,6 +2,8 @@
 // error box, restore at start, exit order, end of session, tray icon.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <shellapi.h>
 
 #include "resource.h"
@@ -73,22 +75,27 @@ TEST_F(ShellStartupTest, FileNamedSaveGivesTheErrorBoxThenRunsOnDefaults) {
 }
 
 // The restore runs inside the start-up, before the message loop: by the time
-// the frame answers, the browser of the newest snapshot has been started and
-// placed.
+// the program first waits for input, the browser of the newest snapshot has
+// been started and placed, and the first command posted sees it.
 TEST_F(ShellStartupTest, RestoreWhenStartRestoresTheNewestSnapshotBeforeTheMenuAnswers) {
     WriteIni("[Setting]\r\nCreateWait=1500\r\nResizeWait=1000\r\nRestoreWhenStart=1\r\n");
     WriteSnapshot("20050101000000.txt", {"about:older"});
     WriteSnapshot("20060101000000.txt", {"about:newest"});
     ASSERT_TRUE(pelorin_.Start(directory_));
     ASSERT_TRUE(pelorin_.WaitForFrame());
-    ASSERT_TRUE(pelorin_.WaitResponsive(20000ms));
+    pelorin_.PostCommand(IDM_SAVE);
+    ASSERT_TRUE(pelorin_.WaitStarted(20000ms));
     const auto frames = e2e::BrowserFrames();
-    ASSERT_EQ(frames.size(), 1u) << "the restore had not finished when the frame answered";
+    ASSERT_EQ(frames.size(), 1u) << "the restore had not finished when the loop ran";
     EXPECT_EQ(TextOf(frames[0]), "Fixture - about:newest");
     RECT placed = {};
     GetWindowRect(frames[0], &placed);
     EXPECT_EQ(placed.left, 40);
     EXPECT_EQ(placed.top, 40);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 3; }));
+    EXPECT_NE(ReadOr("save\\" + SnapshotFiles(directory_).back()).find("option=about:newest\r\n"),
+              std::string::npos)
+        << "the command posted at start ran before the restore";
 }
 
 TEST_F(ShellStartupTest, ExitRemovesTheIconSavesClosesAndReleasesTheMutex) {
@@ -104,7 +111,8 @@ TEST_F(ShellStartupTest, ExitRemovesTheIconSavesClosesAndReleasesTheMutex) {
     const auto files = SnapshotFiles(directory_);
     ASSERT_EQ(files.size(), 1u) << "no snapshot written at exit";
     EXPECT_NE(ReadOr("save\\" + files[0]).find("option=about:exit\r\n"), std::string::npos);
-    EXPECT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); })) << "browser not closed";
+    EXPECT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); }))
+        << "browser not closed";
     EXPECT_TRUE(e2e::WaitUntil([] { return !TrayWindowShown(); })) << "icon not removed";
     EXPECT_FALSE(MutexExists());
 
@@ -131,9 +139,11 @@ TEST_F(ShellStartupTest, EndSessionReleasesTheMutexAndWritesNoSnapshot) {
     StartFixture("about:session");
     StartResident(pelorin_);
     DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    ASSERT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG,
+                                    5000, &answer));
     EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
-    ASSERT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    ASSERT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG,
+                                    5000, &answer));
     EXPECT_FALSE(MutexExists());
     EXPECT_TRUE(SnapshotFiles(directory_).empty());
     EXPECT_EQ(e2e::BrowserFrames().size(), 1u);
@@ -168,7 +178,8 @@ TEST_F(ShellStartupTest, SlowRealTimerFiresAfterOneMinute) {
     StartFixture("about:timer");
     StartResident(pelorin_);
     const DWORD started = GetTickCount();
-    ASSERT_TRUE(e2e::WaitUntil([&] { return pelorin_.Output().find("Now Saving\n") != std::string::npos; }, 75000ms));
+    ASSERT_TRUE(e2e::WaitUntil(
+        [&] { return pelorin_.Output().find("Now Saving\r\n") != std::string::npos; }, 75000ms));
     const DWORD elapsed = GetTickCount() - started;
     EXPECT_GE(elapsed, 55000u) << "the timer fired too early";
     EXPECT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }));

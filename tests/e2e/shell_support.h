@@ -31,7 +31,7 @@ inline constexpr UINT kTrayCallback = WM_USER + 100;
 inline constexpr char kMutexName[] = "PelorinMutex";
 // Texts in code page 932, as the program's ANSI calls see them.
 inline constexpr char kErrorCaption[] = "\x83\x47\x83\x89\x81\x5b";  // エラー
-inline constexpr char kErrorText[] =                                 // "save" フォルダが作成できません
+inline constexpr char kErrorText[] =  // "save" フォルダが作成できません
     "\"save\" \x83\x74\x83\x48\x83\x8b\x83\x5f\x82\xaa\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc"
     "\x82\xb9\x82\xf1";
 inline constexpr char kSettingsCaption[] = "Pelorin \x90\xdd\x92\xe8";  // Pelorin 設定
@@ -53,8 +53,12 @@ public:
     // match, so a message box titled alike is never taken for it.
     HWND Frame() const;
     HWND WaitForFrame(std::chrono::milliseconds limit = 10000ms) const;
-    // True once the frame answers a sent message: the message loop (or a
-    // modal loop) runs, so start-up is over.
+    // True once the program first waits for input in a message loop (its
+    // own, or a modal one such as a message box). Answering a sent message
+    // is no proof of that: a thread waiting for the reply to its own
+    // SendMessage (Shell_NotifyIconA does one) answers sent messages too.
+    bool WaitStarted(std::chrono::milliseconds limit = 10000ms) const;
+    // True once the frame answers a sent message.
     bool WaitResponsive(std::chrono::milliseconds limit = 10000ms) const;
     void PostCommand(UINT id) const;
     bool Running() const;
@@ -91,9 +95,9 @@ bool TrayWindowShown();
 // Writes `bytes` to `path`, replacing it.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
-// Saves the whole screen as a PNG in the screenshots folder (when one was
-// given). True when written or when no folder was given.
-bool TakeScreenshot(const std::string& name);
+// Saves `area` of the screen (cut to the screen) as a PNG in the screenshots
+// folder, when one was given. True when written or when no folder was given.
+bool TakeScreenshot(const std::string& name, RECT area);
 
 // Routes the dialog font to the installed Japanese font, as a Japanese
 // system would have it, so that screenshots show readable text.

@@ -6,7 +6,8 @@ namespace shell_e2e {
 
 void ShellTest::SetUp() {
     e2e::BrowserDesktopTest::SetUp();
-    ASSERT_TRUE(e2e::WaitUntil([] { return !MutexExists(); })) << "a copy of Pelorin is still running";
+    ASSERT_TRUE(e2e::WaitUntil([] { return !MutexExists(); }))
+        << "a copy of Pelorin is still running";
 }
 
 void ShellTest::TearDown() {
@@ -18,8 +19,8 @@ std::string SnapshotText(const std::vector<std::string>& addresses) {
     std::string text;
     for (size_t i = 0; i < addresses.size(); ++i) {
         text += "[" + std::to_string(i) + "]\r\nname=IEFrame\r\noption=" + addresses[i] +
-                "\r\nstyle=1\r\ntitle=x\r\nw_height=300\r\nw_width=400\r\nw_x=" + std::to_string(40 + 30 * i) +
-                "\r\nw_y=" + std::to_string(40 + 30 * i) + "\r\n";
+                "\r\nstyle=1\r\ntitle=x\r\nw_height=300\r\nw_width=400\r\nw_x=" +
+                std::to_string(40 + 30 * i) + "\r\nw_y=" + std::to_string(40 + 30 * i) + "\r\n";
     }
     return text;
 }
@@ -35,7 +36,9 @@ std::string ShellTest::ReadOr(const std::string& name) const {
 
 void ShellTest::StartResident(PelorinProcess& copy) {
     ASSERT_TRUE(copy.Start(directory_));
-    ASSERT_TRUE(copy.WaitForFrame()) << "no frame of class " << kFrameClass << " titled " << kFrameTitle;
+    ASSERT_TRUE(copy.WaitForFrame())
+        << "no frame of class " << kFrameClass << " titled " << kFrameTitle;
+    ASSERT_TRUE(copy.WaitStarted());
     ASSERT_TRUE(copy.WaitResponsive());
 }
 

@@ -18,7 +18,9 @@ protected:
     void TearDown() override;
 
     std::string Path(const std::string& name) const { return directory_ + "\\" + name; }
-    void WriteIni(const std::string& bytes) { ASSERT_TRUE(WriteFileBytes(Path("Pelorin.ini"), bytes)); }
+    void WriteIni(const std::string& bytes) {
+        ASSERT_TRUE(WriteFileBytes(Path("Pelorin.ini"), bytes));
+    }
     // A snapshot file in save\ with one record per address.
     void WriteSnapshot(const std::string& name, const std::vector<std::string>& addresses);
     std::string ReadOr(const std::string& name) const;
