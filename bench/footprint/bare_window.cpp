@@ -23,8 +23,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.hInstance = instance;
     wc.lpszClassName = "BareWindow";
     RegisterClassA(&wc);
-    HWND window = CreateWindowExA(0, "BareWindow", "Bare", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 240,
-                                  100, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(0, "BareWindow", "Bare", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, 240, 100, nullptr, nullptr, instance, nullptr);
     NOTIFYICONDATAA icon = {};
     icon.cbSize = sizeof icon;
     icon.hWnd = window;
@@ -33,7 +33,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     lstrcpyA(icon.szTip, "Bare");
     Shell_NotifyIconA(NIM_ADD, &icon);
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
     Shell_NotifyIconA(NIM_DELETE, &icon);
     return 0;
 }
