@@ -1,0 +1,77 @@
+#include "shell/framework/application.h"
+
+#include <cstdio>
+
+#include "shell/framework/frame_window.h"
+
+namespace fw {
+
+namespace {
+// The one global the framework keeps: the application object itself, which
+// WinMain must find before any window exists.
+Application* g_application = nullptr;
+}  // namespace
+
+Application::Application() {
+    g_application = this;
+}
+
+Application::~Application() {
+    if (g_application == this)
+        g_application = nullptr;
+}
+
+Application* Application::Current() {
+    return g_application;
+}
+
+int Application::Run(HINSTANCE instance) {
+    instance_ = instance;
+    if (!InitInstance())
+        return ExitInstance();
+    MSG msg;
+    for (;;) {
+        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            exitCode_ = static_cast<int>(msg.wParam);
+            break;
+        }
+        if (got == -1) {
+            exitCode_ = 1;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return ExitInstance();
+}
+
+int Application::ExitInstance() {
+    return exitCode_;
+}
+
+const char* Application::RegisterFrameClass(UINT classStyle, HCURSOR cursor, HBRUSH background,
+                                            HICON icon) {
+    std::snprintf(className_, sizeof className_, "Pelorin:%x:%lx:%lx:%lx", classStyle,
+                  static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(cursor)),
+                  static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(background)),
+                  static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(icon)));
+    WNDCLASSA wc = {};
+    wc.style = classStyle;
+    wc.lpfnWndProc = FrameWindow::ProcedureForClass();
+    wc.hInstance = instance_;
+    wc.hIcon = icon;
+    wc.hCursor = cursor;
+    wc.hbrBackground = background;
+    wc.lpszClassName = className_;
+    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return "";
+    return className_;
+}
+
+}  // namespace fw
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    fw::Application* app = fw::Application::Current();
+    return app ? app->Run(instance) : 1;
+}

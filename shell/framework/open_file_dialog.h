@@ -1,0 +1,16 @@
+// The system's open-file dialog as one call.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace fw {
+
+// Shows the Open dialog owned by `owner`, listing every file, with no initial
+// name or folder. `defaultExtension` (without the dot) is added to a typed
+// name that has none. True when the user chose a file; `path` then holds its
+// full path. False on Cancel or any failure, with `path` untouched.
+bool ShowOpenFileDialog(HWND owner, const char* defaultExtension, DWORD flags, std::string& path);
+
+}  // namespace fw

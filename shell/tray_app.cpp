@@ -1,0 +1,44 @@
+#include "shell/tray_app.h"
+
+#include "shell/tray_frame.h"
+
+namespace {
+CTrayApp theApp;
+}  // namespace
+
+bool CTrayApp::InitInstance() {
+    InstanceMutex = CreateMutexA(nullptr, TRUE, "PelorinMutex");
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        // Another copy runs: end silently and leave it alone.
+        ReleaseMutex(InstanceMutex);
+        CloseHandle(InstanceMutex);
+        InstanceMutex = nullptr;
+        return false;
+    }
+    const char* className = RegisterFrameClass(0, nullptr, nullptr, nullptr);
+    auto* frame = new CTrayFrame(className);
+    if (!frame->hwnd()) {
+        // Without its window the program can do nothing, not even be ended by
+        // the user; it stops at once with a failure code and frees the mutex.
+        delete frame;
+        SetExitCode(1);
+        return false;
+    }
+    SetMainWindow(frame);
+    platform::SetMainWindow(reinterpret_cast<platform::WindowHandle>(frame->hwnd()));
+    frame->Manager.Startup();
+    if (frame->Manager.AutoSave == 1)
+        frame->ArmAutoSaveTimer();
+    ShowWindow(frame->hwnd(), SW_HIDE);
+    UpdateWindow(frame->hwnd());
+    return true;
+}
+
+int CTrayApp::ExitInstance() {
+    if (InstanceMutex) {
+        ReleaseMutex(InstanceMutex);
+        CloseHandle(InstanceMutex);
+        InstanceMutex = nullptr;
+    }
+    return fw::Application::ExitInstance();
+}

@@ -1,0 +1,219 @@
+#include "shell/tray_frame.h"
+
+#include <commdlg.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+#include "shell/auto_save_interval.h"
+#include "shell/framework/application.h"
+#include "shell/framework/open_file_dialog.h"
+#include "shell/resources/resource.h"
+#include "shell/setting_dlg.h"
+
+namespace {
+
+// NOTIFYICONDATAA up to and including dwInfoFlags; the trailing guidItem
+// and hBalloonIcon are not passed.
+constexpr DWORD kTrayIconSize = 488;
+static_assert(offsetof(NOTIFYICONDATAA, guidItem) == kTrayIconSize);
+
+HINSTANCE Instance() {
+    fw::Application* app = fw::Application::Current();
+    return app ? app->Instance() : GetModuleHandleA(nullptr);
+}
+
+std::string LoadText(UINT id) {
+    char text[128] = {};
+    LoadStringA(Instance(), id, text, sizeof text);
+    return text;
+}
+
+}  // namespace
+
+CTrayFrame::CTrayFrame(const char* className) : TrayIcon{} {
+    taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
+    Create(className, LoadText(IDS_FRAME_TITLE).c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+           CW_USEDEFAULT, 240, 100);
+}
+
+CTrayFrame::~CTrayFrame() {
+    // The window is gone; nothing may reach it through the seam while the
+    // manager's shutdown runs.
+    platform::SetMainWindow(nullptr);
+}
+
+LRESULT CTrayFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kTrayCallbackMessage)
+        return OnTrayNotify(lParam);
+    if (message == taskbarCreatedMessage_ && taskbarCreatedMessage_ != 0) {
+        OnTaskbarCreated();
+        return 0;
+    }
+    return fw::FrameWindow::WindowProc(message, wParam, lParam);
+}
+
+int CTrayFrame::OnCreate(const CREATESTRUCTA& create) {
+    if (fw::FrameWindow::OnCreate(create) == -1)
+        return -1;
+    TrayIcon.cbSize = kTrayIconSize;
+    TrayIcon.hWnd = hwnd();
+    TrayIcon.uID = 0;
+    TrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    TrayIcon.uCallbackMessage = kTrayCallbackMessage;
+    TrayIcon.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_TRAY));
+    lstrcpynA(TrayIcon.szTip, LoadText(IDS_TRAY_TIP).c_str(), sizeof TrayIcon.szTip);
+    Shell_NotifyIconA(NIM_ADD, &TrayIcon);
+    return 0;
+}
+
+void CTrayFrame::OnDestroy() {
+    fw::FrameWindow::OnDestroy();
+    RemoveTrayIcon();
+    StopAutoSaveTimer();
+}
+
+void CTrayFrame::OnTimer(UINT_PTR) {
+    // A diagnostic line nobody reads; flushed so that a redirected output
+    // shows each tick as it happens.
+    std::fputs("Now Saving\n", stdout);
+    std::fflush(stdout);
+    Manager.TimedSave();
+}
+
+bool CTrayFrame::OnCommand(UINT id) {
+    switch (id) {
+        case IDM_EXIT:
+            OnExit();
+            return true;
+        case IDM_SAVE:
+            OnSave();
+            return true;
+        case IDM_RESTORE_NEWEST:
+            OnRestoreNewest();
+            return true;
+        case IDM_CLOSE_ALL:
+            OnCloseAll();
+            return true;
+        case IDM_SAVE_AND_CLOSE_ALL:
+            OnSaveAndCloseAll();
+            return true;
+        case IDM_SETTINGS:
+            OnSettings();
+            return true;
+        case IDM_RESTORE_FROM_FILE:
+            OnRestoreFromFile();
+            return true;
+        case IDM_TOPMOST:
+            OnTopmost();
+            return true;
+    }
+    return false;
+}
+
+LRESULT CTrayFrame::OnTrayNotify(LPARAM mouseEvent) {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    if (mouseEvent != WM_RBUTTONDOWN)
+        return 0;
+    // Without the foreground the menu would not close when the user clicks
+    // elsewhere; the WM_NULL after it makes the next tray click work at once.
+    SetForegroundWindow(hwnd());
+    SetFocus(hwnd());
+    HMENU menu = LoadMenuA(Instance(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    HMENU popup = GetSubMenu(menu, 0);
+    CheckMenuItem(popup, IDM_TOPMOST, MF_BYCOMMAND | (Manager.Topmost ? MF_CHECKED : MF_UNCHECKED));
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, cursor.x, cursor.y, 0,
+                   hwnd(), nullptr);
+    PostMessageA(hwnd(), WM_NULL, 0, 0);
+    DestroyMenu(menu);
+    return 0;
+}
+
+void CTrayFrame::OnTaskbarCreated() {
+    Shell_NotifyIconA(NIM_ADD, &TrayIcon);
+}
+
+// Destroying the window ends the program: the framework deletes this object
+// inside DestroyWindow, so nothing may follow it here.
+void CTrayFrame::OnExit() {
+    RemoveTrayIcon();
+    StopAutoSaveTimer();
+    DestroyWindow(hwnd());
+}
+
+void CTrayFrame::OnSave() {
+    Manager.SaveSnapshot();
+}
+
+void CTrayFrame::OnRestoreNewest() {
+    Manager.Restore(std::string());
+}
+
+void CTrayFrame::OnRestoreFromFile() {
+    // OFN_NOCHANGEDIR: the save folder and Pelorin.ini are found against the
+    // current directory, which browsing must not move.
+    std::string path;
+    if (fw::ShowOpenFileDialog(hwnd(), "txt",
+                               OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR, path)) {
+        Manager.Restore(path);
+    }
+}
+
+void CTrayFrame::OnCloseAll() {
+    Manager.CloseAll();
+}
+
+void CTrayFrame::OnSaveAndCloseAll() {
+    Manager.SaveSnapshot();
+    Manager.CloseAll();
+}
+
+void CTrayFrame::OnTopmost() {
+    Manager.ToggleTopmost();
+}
+
+void CTrayFrame::OnSettings() {
+    CSettingDlg dialog(hwnd());
+    dialog.ExitIEWhenRestore = Manager.ExitIEWhenRestore;
+    dialog.AutoSave = Manager.AutoSave;
+    dialog.AutoSaveTime = Manager.AutoSaveTime;
+    dialog.Save = Manager.Save;
+    dialog.CreateWait = Manager.CreateWait;
+    dialog.ResizeWait = Manager.ResizeWait;
+    dialog.ExitIEWhenExit = Manager.ExitIEWhenExit;
+    dialog.RestoreWhenStart = Manager.RestoreWhenStart;
+    if (dialog.DoModal() != IDOK)
+        return;
+    Manager.ExitIEWhenRestore = dialog.ExitIEWhenRestore;
+    Manager.AutoSave = dialog.AutoSave;
+    Manager.AutoSaveTime = dialog.AutoSaveTime;
+    Manager.Save = dialog.Save;
+    Manager.CreateWait = dialog.CreateWait;
+    Manager.ResizeWait = dialog.ResizeWait;
+    Manager.ExitIEWhenExit = dialog.ExitIEWhenExit;
+    Manager.RestoreWhenStart = dialog.RestoreWhenStart;
+    Manager.SaveSettings();
+    if (Manager.AutoSave == 1) {
+        ArmAutoSaveTimer();
+    } else {
+        StopAutoSaveTimer();
+    }
+}
+
+void CTrayFrame::ArmAutoSaveTimer() {
+    TimerId = SetTimer(hwnd(), kAutoSaveTimerId, AutoSaveIntervalMs(Manager.AutoSaveTime), nullptr);
+}
+
+void CTrayFrame::StopAutoSaveTimer() {
+    if (TimerId != 0)
+        KillTimer(hwnd(), TimerId);
+    TimerId = 0;
+}
+
+// Removing twice (exit command, then WM_DESTROY) is harmless: the second
+// call finds no icon.
+void CTrayFrame::RemoveTrayIcon() {
+    Shell_NotifyIconA(NIM_DELETE, &TrayIcon);
+}

@@ -1,0 +1,56 @@
+// The hidden main window: owns the tray icon, the tray menu and its
+// commands, the auto-save timer and the one snapshot manager.
+#pragma once
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include "shell/framework/frame_window.h"
+#include "snapshot/snapshot_manager.h"
+
+class CTrayFrame : public fw::FrameWindow {
+public:
+    // Constructs the manager, then creates the hidden window, which adds the
+    // tray icon while it is being created. hwnd() is null when that failed.
+    explicit CTrayFrame(const char* className);
+    ~CTrayFrame() override;
+
+    // Arms timer 1 with AutoSaveTime minutes (one minute when that is no
+    // usable period); an armed timer restarts its count.
+    void ArmAutoSaveTimer();
+    void StopAutoSaveTimer();
+
+    // The record given to Shell_NotifyIconA; 488 bytes are passed (the
+    // fields up to dwInfoFlags), as the oldest shells accept.
+    NOTIFYICONDATAA TrayIcon;
+    UINT_PTR TimerId = 0;
+    CSnapshotManager Manager;
+
+    static constexpr UINT kTrayCallbackMessage = WM_USER + 100;
+    static constexpr UINT_PTR kAutoSaveTimerId = 1;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    int OnCreate(const CREATESTRUCTA& create) override;
+    void OnDestroy() override;
+    void OnTimer(UINT_PTR timerId) override;
+    bool OnCommand(UINT id) override;
+
+private:
+    LRESULT OnTrayNotify(LPARAM mouseEvent);
+    void OnTaskbarCreated();
+    void OnExit();
+    void OnSave();
+    void OnRestoreNewest();
+    void OnRestoreFromFile();
+    void OnCloseAll();
+    void OnSaveAndCloseAll();
+    void OnTopmost();
+    void OnSettings();
+    void RemoveTrayIcon();
+
+    // Sent by the shell to every top-level window when the notification
+    // area has been rebuilt (explorer restarted): icons must be added again.
+    UINT taskbarCreatedMessage_ = 0;
+};

@@ -1,0 +1,28 @@
+# The end-to-end tests of Pelorin.exe itself, included by this folder's
+# CMakeLists.txt. They start the real program under Wine in a fresh current
+# folder per test and drive it with real messages.
+add_executable(shell_e2e_tests
+  shell_e2e_main.cpp
+  shell_support.cpp
+  shell_test.cpp
+  shell_startup_test.cpp
+  shell_commands_test.cpp
+  shell_settings_test.cpp
+  shell_timer_interval_test.cpp)
+target_include_directories(shell_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/shell/resources)
+target_link_libraries(shell_e2e_tests PRIVATE e2e_support shell32 user32 gdi32 advapi32)
+add_dependencies(shell_e2e_tests Pelorin fixture_browser marker_program)
+
+set(shell_e2e_args $<TARGET_FILE:Pelorin> $<TARGET_FILE:fixture_browser> $<TARGET_FILE:marker_program>)
+add_test(NAME shell_e2e
+  COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:shell_e2e_tests> --gtest_filter=-*Slow* ${shell_e2e_args})
+# Waits for the real one-minute auto-save timer.
+add_test(NAME shell_e2e_slow
+  COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:shell_e2e_tests> --gtest_filter=*Slow* ${shell_e2e_args})
+set_tests_properties(shell_e2e_slow PROPERTIES LABELS slow TIMEOUT 300)
+# Run on demand to refresh the pictures in docs/ (ctest -L screenshots).
+add_test(NAME shell_screenshots
+  COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:shell_e2e_tests>
+          --gtest_filter=*RealMenuFromTheTrayCallback*:*ShowsTheLoadedValues* ${shell_e2e_args}
+          ${PROJECT_SOURCE_DIR}/docs)
+set_tests_properties(shell_screenshots PROPERTIES LABELS screenshots)

@@ -1,0 +1,195 @@
+// The tray menu's commands, posted by id to the real frame, and the real menu
+// opened through the tray callback.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "resource.h"
+#include "shell_test.h"
+
+namespace shell_e2e {
+namespace {
+
+using ShellCommandsTest = ShellTest;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(ShellCommandsTest, SaveWritesASnapshotOfTheOpenBrowsers) {
+    StartFixture("about:one");
+    StartFixture("about:two");
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_SAVE);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }));
+    const std::string text = ReadOr("save\\" + SnapshotFiles(directory_)[0]);
+    EXPECT_TRUE(Contains(text, "option=about:one\r\n")) << e2e::Visible(text);
+    EXPECT_TRUE(Contains(text, "option=about:two\r\n")) << e2e::Visible(text);
+    EXPECT_EQ(e2e::BrowserFrames().size(), 2u) << "save must not close anything";
+}
+
+TEST_F(ShellCommandsTest, RestoreNewestStartsTheBrowsersOfTheNewestSnapshot) {
+    WriteIni("[Setting]\r\nCreateWait=500\r\nResizeWait=500\r\n");
+    WriteSnapshot("20050101000000.txt", {"about:old"});
+    WriteSnapshot("20060101000000.txt", {"about:a", "about:b"});
+    StartResident(pelorin_);
+    ASSERT_TRUE(e2e::BrowserFrames().empty());
+    pelorin_.PostCommand(IDM_RESTORE_NEWEST);
+    ASSERT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().size() == 2; }));
+    ASSERT_TRUE(pelorin_.WaitResponsive());
+    std::vector<std::string> titles;
+    for (HWND frame : e2e::BrowserFrames())
+        titles.push_back(TextOf(frame));
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ(titles, (std::vector<std::string>{"Fixture - about:a", "Fixture - about:b"}));
+}
+
+// The file is chosen in the system's own Open dialog, in another folder;
+// afterwards Pelorin still saves into its own folder's save\.
+TEST_F(ShellCommandsTest, RestoreFromFileUsesTheChosenFileAndKeepsTheCurrentFolder) {
+    WriteIni("[Setting]\r\nCreateWait=500\r\nResizeWait=500\r\n");
+    const std::string elsewhere = directory_ + "-elsewhere";
+    CreateDirectoryA(elsewhere.c_str(), nullptr);
+    const std::string chosen = elsewhere + "\\picked.txt";
+    ASSERT_TRUE(WriteFileBytes(chosen, SnapshotText({"about:picked"})));
+    WriteSnapshot("20060101000000.txt", {"about:newest"});
+    StartResident(pelorin_);
+
+    pelorin_.PostCommand(IDM_RESTORE_FROM_FILE);
+    const HWND dialog = WaitForShownWindowOf(pelorin_.pid(), "#32770", nullptr);
+    ASSERT_NE(dialog, nullptr) << "no open-file dialog";
+    HWND name = GetDlgItem(dialog, 0x480);  // edt1: the file name
+    if (!name)
+        name = GetDlgItem(dialog, 0x47C);  // cmb13 on newer dialogs
+    ASSERT_NE(name, nullptr);
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+    ASSERT_EQ(TextOf(name), chosen);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().size() == 1; }))
+        << "nothing restored";
+    EXPECT_EQ(TextOf(e2e::BrowserFrames()[0]), "Fixture - about:picked");
+    ASSERT_TRUE(pelorin_.WaitResponsive());
+
+    // Relative paths still resolve in the program's own folder.
+    StartFixture("about:after");
+    pelorin_.PostCommand(IDM_SAVE);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 2; }))
+        << "the save did not land in the original folder";
+    WIN32_FIND_DATAA found;
+    const HANDLE stray = FindFirstFileA((elsewhere + "\\save").c_str(), &found);
+    EXPECT_EQ(stray, INVALID_HANDLE_VALUE) << "a save folder appeared where the file was picked";
+    if (stray != INVALID_HANDLE_VALUE)
+        FindClose(stray);
+}
+
+TEST_F(ShellCommandsTest, RestoreFromFileCancelledDoesNothing) {
+    WriteSnapshot("20060101000000.txt", {"about:newest"});
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_RESTORE_FROM_FILE);
+    const HWND dialog = WaitForShownWindowOf(pelorin_.pid(), "#32770", nullptr);
+    ASSERT_NE(dialog, nullptr);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
+    ASSERT_TRUE(pelorin_.WaitResponsive());
+    EXPECT_TRUE(e2e::BrowserFrames().empty());
+}
+
+TEST_F(ShellCommandsTest, CloseAllClosesEveryBrowser) {
+    StartFixture("about:one");
+    StartFixture("about:two");
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_CLOSE_ALL);
+    EXPECT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); }));
+    EXPECT_TRUE(SnapshotFiles(directory_).empty()) << "close all must not save";
+}
+
+// The snapshot holds the windows that are then closed: saving came first.
+TEST_F(ShellCommandsTest, SaveAndCloseAllSavesThenCloses) {
+    StartFixture("about:one");
+    StartFixture("about:two");
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_SAVE_AND_CLOSE_ALL);
+    ASSERT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); }));
+    const auto files = SnapshotFiles(directory_);
+    ASSERT_EQ(files.size(), 1u);
+    const std::string text = ReadOr("save\\" + files[0]);
+    EXPECT_TRUE(Contains(text, "option=about:one\r\n")) << e2e::Visible(text);
+    EXPECT_TRUE(Contains(text, "option=about:two\r\n")) << e2e::Visible(text);
+}
+
+// Opening the menu brings the frame to the top, so the window the toggle
+// finds is the one that was in front; the second use takes it back.
+TEST_F(ShellCommandsTest, TopmostTogglesTheWindowThatWasInFront) {
+    const auto front = StartFixture("about:front");
+    StartResident(pelorin_);
+    PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
+    const HWND menu = WaitForWindowOf(pelorin_.pid(), "#32768", nullptr);
+    ASSERT_NE(menu, nullptr);
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(menu); }));
+    ASSERT_TRUE(pelorin_.WaitResponsive());
+
+    auto topmost = [&] { return (GetWindowLongA(front.hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+    ASSERT_FALSE(topmost());
+    pelorin_.PostCommand(IDM_TOPMOST);
+    EXPECT_TRUE(e2e::WaitUntil(topmost)) << "not made topmost";
+    pelorin_.PostCommand(IDM_TOPMOST);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !topmost(); })) << "not taken back";
+}
+
+// The real menu, opened by a right-button press on the icon, driven by the
+// keyboard: Down selects the first item, "保存", and Enter runs it.
+TEST_F(ShellCommandsTest, RealMenuFromTheTrayCallbackRunsAnItemChosenByKeyboard) {
+    StartFixture("about:menu");
+    StartResident(pelorin_);
+    // Events other than a right-button press open nothing.
+    for (LPARAM ignored : {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_MOUSEMOVE}) {
+        PostMessageA(pelorin_.Frame(), kTrayCallback, 0, ignored);
+    }
+    ASSERT_TRUE(pelorin_.WaitResponsive());
+    const HWND early = FindWindowOf(pelorin_.pid(), "#32768", nullptr);
+    EXPECT_TRUE(early == nullptr || !IsWindowVisible(early))
+        << "a menu opened without a right press";
+
+    // Where a click on the icon in Wine's tray window would be.
+    SetCursorPos(40, 30);
+    PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
+    HWND menu = nullptr;
+    ASSERT_TRUE(e2e::WaitUntil([&] {
+        menu = FindWindowOf(pelorin_.pid(), "#32768", nullptr);
+        return menu && IsWindowVisible(menu);
+    })) << "the menu did not open";
+    RECT at = {};
+    GetWindowRect(menu, &at);
+    EXPECT_EQ(at.left, 40);
+    EXPECT_EQ(at.top, 30);
+    EXPECT_TRUE(TakeScreenshot("tray-menu.png",
+                               {0, 0, std::max<LONG>(at.right, 240) + 16, at.bottom + 16}));
+
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }))
+        << "保存 did not run";
+    EXPECT_TRUE(Contains(ReadOr("save\\" + SnapshotFiles(directory_)[0]), "option=about:menu\r\n"));
+    EXPECT_FALSE(IsWindowVisible(menu));
+}
+
+// A posted WM_TIMER is a tick: the diagnostic line, then a timed save, whose
+// capture prints one line per browser title. The C runtime's text mode ends
+// each line with CR LF.
+TEST_F(ShellCommandsTest, TimerTickWritesNowSavingAndSaves) {
+    StartFixture("about:tick");
+    StartResident(pelorin_);
+    PostMessageA(pelorin_.Frame(), WM_TIMER, 1, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }));
+    const std::string tick = "Now Saving\r\nFixture - about:tick\r\n";
+    EXPECT_EQ(pelorin_.Output(), tick);
+    // The same windows again: the line, but no second file.
+    PostMessageA(pelorin_.Frame(), WM_TIMER, 1, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return pelorin_.Output() == tick + tick; }));
+    ASSERT_TRUE(pelorin_.WaitResponsive());
+    EXPECT_EQ(SnapshotFiles(directory_).size(), 1u);
+}
+
+}  // namespace
+}  // namespace shell_e2e

@@ -1,0 +1,189 @@
+// Start and end of the real Pelorin.exe: single instance, save folder and its
+// error box, restore at start, exit order, end of session, tray icon.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include "resource.h"
+#include "shell_test.h"
+
+namespace shell_e2e {
+namespace {
+
+using ShellStartupTest = ShellTest;
+
+TEST_F(ShellStartupTest, SecondCopyEndsSilentlyAndLeavesTheFirstAlone) {
+    StartResident(pelorin_);
+    const HWND firstFrame = pelorin_.Frame();
+
+    PelorinProcess second;
+    ASSERT_TRUE(second.Start(directory_));
+    const auto code = second.WaitForExit();
+    ASSERT_TRUE(code.has_value()) << "the second copy did not end";
+    EXPECT_EQ(*code, 0u);
+    EXPECT_TRUE(WindowsOf(second.pid(), nullptr).empty()) << "the second copy left a window";
+
+    EXPECT_TRUE(pelorin_.Running());
+    EXPECT_EQ(pelorin_.Frame(), firstFrame);
+    EXPECT_TRUE(pelorin_.WaitResponsive(2000ms));
+    EXPECT_TRUE(MutexExists());
+    EXPECT_EQ(FindWindowOf(pelorin_.pid(), "#32770", nullptr), nullptr) << "a message box appeared";
+}
+
+TEST_F(ShellStartupTest, CreatesTheSaveFolderAndAddsTheIconAtStart) {
+    ASSERT_EQ(GetFileAttributesA(Path("save").c_str()), INVALID_FILE_ATTRIBUTES);
+    StartResident(pelorin_);
+    const DWORD attributes = GetFileAttributesA(Path("save").c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(e2e::WaitUntil(TrayWindowShown)) << "no tray icon";
+    EXPECT_FALSE(IsWindowVisible(pelorin_.Frame())) << "the frame must stay hidden";
+    RECT frame = {};
+    GetWindowRect(pelorin_.Frame(), &frame);
+    EXPECT_EQ(frame.right - frame.left, 240);
+    EXPECT_EQ(frame.bottom - frame.top, 100);
+}
+
+// A file named save blocks the folder: the error box, then a resident
+// program on its construction values, which ignored Pelorin.ini.
+TEST_F(ShellStartupTest, FileNamedSaveGivesTheErrorBoxThenRunsOnDefaults) {
+    ASSERT_TRUE(WriteFileBytes(Path("save"), "not a folder"));
+    WriteIni("[Setting]\r\nAutoSave=1\r\nAutoSaveTime=10\r\nCreateWait=1000\r\nSave=1\r\n");
+    ASSERT_TRUE(pelorin_.Start(directory_));
+
+    const HWND box = WaitForWindowOf(pelorin_.pid(), "#32770", kErrorCaption);
+    ASSERT_NE(box, nullptr) << "no error box captioned エラー";
+    EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), kErrorText);
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "the box has one OK button only";
+    // The box comes before the message loop: the tray menu cannot be used yet.
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(box); }));
+    ASSERT_TRUE(pelorin_.WaitResponsive());
+    EXPECT_TRUE(pelorin_.Running());
+
+    const HWND dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, IDC_AUTO_SAVE), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(SendMessageA(GetDlgItem(dialog, IDC_SAVE), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(TextOf(GetDlgItem(dialog, IDC_AUTO_SAVE_TIME)), "1");
+    EXPECT_EQ(TextOf(GetDlgItem(dialog, IDC_CREATE_WAIT)), "300");
+    EXPECT_EQ(TextOf(GetDlgItem(dialog, IDC_RESIZE_WAIT)), "500");
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
+}
+
+// The restore runs inside the start-up, before the message loop: by the time
+// the program first waits for input, the browser of the newest snapshot has
+// been started and placed, and the first command posted sees it.
+TEST_F(ShellStartupTest, RestoreWhenStartRestoresTheNewestSnapshotBeforeTheMenuAnswers) {
+    WriteIni("[Setting]\r\nCreateWait=1500\r\nResizeWait=1000\r\nRestoreWhenStart=1\r\n");
+    WriteSnapshot("20050101000000.txt", {"about:older"});
+    WriteSnapshot("20060101000000.txt", {"about:newest"});
+    ASSERT_TRUE(pelorin_.Start(directory_));
+    ASSERT_TRUE(pelorin_.WaitForFrame());
+    pelorin_.PostCommand(IDM_SAVE);
+    ASSERT_TRUE(pelorin_.WaitStarted(20000ms));
+    const auto frames = e2e::BrowserFrames();
+    ASSERT_EQ(frames.size(), 1u) << "the restore had not finished when the loop ran";
+    EXPECT_EQ(TextOf(frames[0]), "Fixture - about:newest");
+    RECT placed = {};
+    GetWindowRect(frames[0], &placed);
+    EXPECT_EQ(placed.left, 40);
+    EXPECT_EQ(placed.top, 40);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 3; }));
+    EXPECT_NE(ReadOr("save\\" + SnapshotFiles(directory_).back()).find("option=about:newest\r\n"),
+              std::string::npos)
+        << "the command posted at start ran before the restore";
+}
+
+TEST_F(ShellStartupTest, ExitRemovesTheIconSavesClosesAndReleasesTheMutex) {
+    WriteIni("[Setting]\r\nExitIEWhenExit=1\r\nSave=1\r\n");
+    const auto browser = StartFixture("about:exit");
+    StartResident(pelorin_);
+    ASSERT_TRUE(e2e::WaitUntil(TrayWindowShown));
+
+    pelorin_.PostCommand(IDM_EXIT);
+    const auto code = pelorin_.WaitForExit();
+    ASSERT_TRUE(code.has_value()) << "Pelorin did not end";
+    EXPECT_EQ(*code, 0u);
+    const auto files = SnapshotFiles(directory_);
+    ASSERT_EQ(files.size(), 1u) << "no snapshot written at exit";
+    EXPECT_NE(ReadOr("save\\" + files[0]).find("option=about:exit\r\n"), std::string::npos);
+    EXPECT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); }))
+        << "browser not closed";
+    EXPECT_TRUE(e2e::WaitUntil([] { return !TrayWindowShown(); })) << "icon not removed";
+    EXPECT_FALSE(MutexExists());
+
+    PelorinProcess again;
+    StartResident(again);
+    EXPECT_TRUE(again.Running());
+}
+
+TEST_F(ShellStartupTest, WmCloseFromOutsideEndsTheProgramTheSameWay) {
+    WriteIni("[Setting]\r\nSave=1\r\n");
+    StartFixture("about:close");
+    StartResident(pelorin_);
+    PostMessageA(pelorin_.Frame(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(pelorin_.WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(SnapshotFiles(directory_).size(), 1u);
+    EXPECT_EQ(e2e::BrowserFrames().size(), 1u) << "ExitIEWhenExit is off";
+    EXPECT_FALSE(MutexExists());
+}
+
+// At the end of the logon only the application's end runs: the mutex goes,
+// the frame and its manager stay, so nothing is saved or closed.
+TEST_F(ShellStartupTest, EndSessionReleasesTheMutexAndWritesNoSnapshot) {
+    WriteIni("[Setting]\r\nExitIEWhenExit=1\r\nSave=1\r\n");
+    StartFixture("about:session");
+    StartResident(pelorin_);
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG,
+                                    5000, &answer));
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    ASSERT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG,
+                                    5000, &answer));
+    EXPECT_FALSE(MutexExists());
+    EXPECT_TRUE(SnapshotFiles(directory_).empty());
+    EXPECT_EQ(e2e::BrowserFrames().size(), 1u);
+    // The system ends the process next; a new logon's copy starts normally.
+    pelorin_.Kill();
+    PelorinProcess next;
+    StartResident(next);
+    EXPECT_TRUE(next.Running());
+}
+
+// The shell rebuilt its notification area: the icon is added again.
+TEST_F(ShellStartupTest, IconComesBackAfterTaskbarCreated) {
+    StartResident(pelorin_);
+    ASSERT_TRUE(e2e::WaitUntil(TrayWindowShown));
+    // Lose the icon as a restarted shell would.
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = pelorin_.Frame();
+    icon.uID = 0;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    ASSERT_TRUE(e2e::WaitUntil([] { return !TrayWindowShown(); }));
+
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(HWND_BROADCAST, taskbarCreated, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    EXPECT_TRUE(e2e::WaitUntil(TrayWindowShown)) << "the icon was not added again";
+}
+
+// Slow: waits for the real one-minute timer.
+TEST_F(ShellStartupTest, SlowRealTimerFiresAfterOneMinute) {
+    WriteIni("[Setting]\r\nAutoSave=1\r\nAutoSaveTime=1\r\n");
+    StartFixture("about:timer");
+    StartResident(pelorin_);
+    const DWORD started = GetTickCount();
+    ASSERT_TRUE(e2e::WaitUntil(
+        [&] { return pelorin_.Output().find("Now Saving\r\n") != std::string::npos; }, 75000ms));
+    const DWORD elapsed = GetTickCount() - started;
+    EXPECT_GE(elapsed, 55000u) << "the timer fired too early";
+    EXPECT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }));
+}
+
+}  // namespace
+}  // namespace shell_e2e
