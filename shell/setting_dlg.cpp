@@ -1,5 +1,6 @@
 #include "shell/setting_dlg.h"
 
+#include "shell/dialog_number.h"
 #include "shell/resources/resource.h"
 #include "storage/profile_document.h"
 
@@ -45,10 +46,8 @@ void CSettingDlg::SetNumber(int id, std::int32_t value) {
     SetWindowTextA(Item(id), IntToString(value).c_str());
 }
 
-// ES_NUMBER only filters typing; a paste can still bring signs, spaces or
-// more than ten digits, which the atoi rule reads and saturates at 32 bits.
 std::int32_t CSettingDlg::GetNumber(int id) {
-    char text[256] = {};
+    char text[kDialogTextBuffer] = {};
     GetWindowTextA(Item(id), text, sizeof text);
-    return ParseNumber(text);
+    return DialogNumber(text);
 }

@@ -230,7 +230,13 @@ void Desktop::Move(platform::WindowHandle window, std::int32_t x, std::int32_t y
     if (!Exists(window))
         return;
     Window& w = At(window);
-    platform::Rect rect{x, y, x + width, y + height};
+    // A snapshot file may hold any 32-bit position and size; the edges wrap
+    // instead of overflowing, as the 32-bit arithmetic of a real system does.
+    auto edge = [](std::int32_t from, std::int32_t span) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(from) +
+                                         static_cast<std::uint32_t>(span));
+    };
+    platform::Rect rect{x, y, edge(x, width), edge(y, height)};
     w.rect = rect;
     w.placement.normal = rect;
 }
