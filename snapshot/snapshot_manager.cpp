@@ -59,9 +59,16 @@ void CSnapshotManager::Restore(const std::string& path) {
     const std::uint32_t createWait = WaitWithin(CreateWait, 100, 60000, 300);
     const std::uint32_t resizeWait = WaitWithin(ResizeWait, 500, 300000, 500);
 
+    // Each CreateWait counts from the start of its launch: starting a process
+    // takes time of its own (tens of milliseconds, far more under load), and
+    // the browser comes up during it. The sleep is what is left of the wait,
+    // so at least CreateWait still passes after each start.
     for (BrowserWindowRecord& record : records) {
+        const std::uint64_t started = platform::MonotonicMilliseconds();
         record.pid = LaunchBrowser(record.option);
-        platform::SleepFor(createWait);
+        const std::uint64_t spent = platform::MonotonicMilliseconds() - started;
+        if (spent < createWait)
+            platform::SleepFor(createWait - static_cast<std::uint32_t>(spent));
     }
     platform::SleepFor(resizeWait);
 

@@ -2,6 +2,7 @@
 // platform seam on top of it.
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "platform/platform.h"
 #include "platform/sim/sim_desktop.h"
@@ -286,10 +287,24 @@ platform::ProcessId Desktop::Start(const std::string& application, const std::st
 void Desktop::Sleep(std::uint32_t milliseconds) {
     Record({.kind = Operation::Kind::Slept, .values = {static_cast<std::int32_t>(milliseconds)}});
     sleeps_.push_back(milliseconds);
+    Advance(milliseconds);
+}
+
+void Desktop::Advance(std::uint32_t milliseconds) {
     elapsedMs_ += milliseconds;
     std::uint64_t total = subSecondMs_ + static_cast<std::uint64_t>(milliseconds);
     epochSeconds_ += static_cast<std::int64_t>(total / 1000);
     subSecondMs_ = static_cast<std::uint32_t>(total % 1000);
+}
+
+std::uint64_t Desktop::MonotonicNow() const {
+    if (realClock_) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return static_cast<std::uint64_t>(now.tv_sec) * 1000 +
+               static_cast<std::uint64_t>(now.tv_nsec) / 1000000;
+    }
+    return elapsedMs_;
 }
 
 void Desktop::SetLocalTime(int year, int month, int day, int hour, int minute, int second) {
@@ -411,6 +426,10 @@ ProcessId StartProcess(const std::string& application, const std::string& comman
 
 void SleepFor(std::uint32_t milliseconds) {
     sim::Desktop::Current().Sleep(milliseconds);
+}
+
+std::uint64_t MonotonicMilliseconds() {
+    return sim::Desktop::Current().MonotonicNow();
 }
 
 std::optional<std::tm> LocalTimeNow() {

@@ -123,6 +123,11 @@ public:
     void SetLocalTime(int year, int month, int day, int hour, int minute, int second);
     void LocalTimeFails(bool fails) { localTimeFails_ = fails; }
     const std::vector<std::uint32_t>& Sleeps() const { return sleeps_; }
+    // Lets virtual time pass without a sleep of the program's, as while a
+    // process it started takes time to come up (call it from a launch handler).
+    void Advance(std::uint32_t milliseconds);
+    // The virtual milliseconds passed (the real monotonic clock without a desktop).
+    std::uint64_t MonotonicNow() const;
     std::uint64_t ElapsedMilliseconds() const { return elapsedMs_; }
 
     // ---- the rest of the system ----

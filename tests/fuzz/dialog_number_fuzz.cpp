@@ -59,9 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     manager.CreateWait = number;
     manager.ResizeWait = number;
     manager.Restore(std::string());
-    if (desktop.Sleeps().size() != 2 || desktop.Sleeps()[0] < 100 ||
-        desktop.Sleeps()[0] > 60000 || desktop.Sleeps()[1] < 500 ||
-        desktop.Sleeps()[1] > 300000) {
+    if (desktop.Sleeps().size() != 2 || desktop.Sleeps()[0] < 100 || desktop.Sleeps()[0] > 60000 ||
+        desktop.Sleeps()[1] < 500 || desktop.Sleeps()[1] > 300000) {
         fuzz::Fail("restore waits outside the settings' bounds");
     }
     return 0;

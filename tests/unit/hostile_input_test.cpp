@@ -45,8 +45,7 @@ TEST(HostileProfiles, LinesThatAreNotWhatTheySeem) {
          std::string("a\0b", 3), std::string("k\0", 2), std::string("v\0w", 3), 1},
         {"a UTF-8 byte order mark makes the first header a plain line",
          "\xEF\xBB\xBF[Setting]\r\nSave=1\r\n[b]\r\nk=2\r\n", "b", "k", "2", 1},
-        {"CR without LF is an ordinary byte", "[s]\rk=1\r[t]\nk=2\r", "s]\rk=1\r[t", "k", "2\r",
-         1},
+        {"CR without LF is an ordinary byte", "[s]\rk=1\r[t]\nk=2\r", "s]\rk=1\r[t", "k", "2\r", 1},
         {"CR CR LF keeps one CR in the value", "[s]\r\nk=1\r\r\n", "s", "k", "1\r", 1},
     };
     TestFolder folder;

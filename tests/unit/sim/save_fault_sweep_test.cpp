@@ -136,8 +136,8 @@ TEST_F(SnapshotSaveFaults, FailuresThenANewSecond) {
     EXPECT_EQ(ListSnapshotFiles(), std::vector<std::string>{"save\\20050412153012.txt"});
     platform::SleepFor(1000);
     ASSERT_TRUE(manager.SaveSnapshot());
-    EXPECT_EQ(ListSnapshotFiles(), (std::vector<std::string>{"save\\20050412153012.txt",
-                                                             "save\\20050412153016.txt"}));
+    EXPECT_EQ(ListSnapshotFiles(),
+              (std::vector<std::string>{"save\\20050412153012.txt", "save\\20050412153016.txt"}));
     EXPECT_EQ(platform::ReadWholeFile("save\\20050412153012.txt"), before);
 }
 

@@ -1,0 +1,248 @@
+// killed_saves.exe <Pelorin.exe> <fixture_browser.exe> <count> [seed]
+//
+// Starts Pelorin.exe <count> times beside one fixture browser frame, makes
+// each copy save a snapshot and confirm the settings dialog, and terminates
+// it at a random moment of that work. After every kill, each file in save\
+// matching *.txt must hold exactly the bytes of a complete snapshot, and
+// Pelorin.ini exactly its old or its new content. Prints the counts; exits 1
+// when any file was found torn or missing.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kSave = 103;      // IDM_SAVE
+constexpr UINT kSettings = 105;  // IDM_SETTINGS
+constexpr UINT kExit = 101;      // IDM_EXIT
+constexpr char kFrameClass[] = "Pelorin:0:0:0:0";
+constexpr char kOldIni[] = "[Setting]\r\nAutoSaveTime=7\r\n";
+constexpr char kNewIni[] =
+    "[Setting]\r\nAutoSave=0\r\nAutoSaveTime=7\r\nCreateWait=300\r\nExitIEWhenExit=0\r\n"
+    "ExitIEWhenRestore=0\r\nResizeWait=500\r\nRestoreWhenStart=0\r\nSave=0\r\n";
+
+struct Found {
+    DWORD pid;
+    const char* className;
+    HWND window;
+};
+
+HWND WindowOf(DWORD pid, const char* className) {
+    Found found{pid, className, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* f = reinterpret_cast<Found*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            char name[256] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (owner == f->pid && std::string(name) == f->className) {
+                f->window = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found.window;
+}
+
+HWND WaitForWindow(DWORD pid, const char* className, DWORD limitMs) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < limitMs) {
+        if (HWND w = WindowOf(pid, className))
+            return w;
+        Sleep(5);
+    }
+    return nullptr;
+}
+
+std::string ReadAll(const std::string& path, bool& exists) {
+    exists = false;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::string();
+    exists = true;
+    std::string content;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        content.append(buffer, got);
+    CloseHandle(file);
+    return content;
+}
+
+bool WriteAll(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        written == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+std::vector<std::string> Entries(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string name = found.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+PROCESS_INFORMATION Start(const std::string& exe, const std::string& args,
+                          const std::string& folder) {
+    std::string commandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info)) {
+        std::fprintf(stderr, "cannot start %s (%lu)\n", exe.c_str(), GetLastError());
+        std::exit(2);
+    }
+    CloseHandle(info.hThread);
+    return info;
+}
+
+// A Unix path "/a/b" as Wine's drive Z:.
+std::string WindowsPath(std::string path) {
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        path = "Z:" + path;
+    }
+    return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: killed_saves.exe PELORIN FIXTURE COUNT [SEED]\n");
+        return 2;
+    }
+    const std::string pelorin = WindowsPath(argv[1]);
+    const std::string fixture = WindowsPath(argv[2]);
+    const int count = std::atoi(argv[3]);
+    const unsigned seed = argc > 4 ? std::strtoul(argv[4], nullptr, 10) : GetTickCount();
+
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string folder = std::string(temp) + "pelorin-killed-" + std::to_string(seed);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string ini = folder + "\\Pelorin.ini";
+    const std::string save = folder + "\\save";
+    CreateDirectoryA(save.c_str(), nullptr);
+    if (!WriteAll(ini, kOldIni))
+        return 2;
+
+    PROCESS_INFORMATION browser = Start(fixture, "about:killed", folder);
+    if (!WaitForWindow(browser.dwProcessId, "IEFrame", 10000)) {
+        std::fprintf(stderr, "no fixture frame\n");
+        return 2;
+    }
+
+    // One save run to its end gives the bytes every complete snapshot holds.
+    PROCESS_INFORMATION first = Start(pelorin, "", folder);
+    HWND frame = WaitForWindow(first.dwProcessId, kFrameClass, 10000);
+    if (!frame)
+        return 2;
+    PostMessageA(frame, WM_COMMAND, kSave, 0);
+    PostMessageA(frame, WM_COMMAND, kExit, 0);
+    WaitForSingleObject(first.hProcess, 10000);
+    CloseHandle(first.hProcess);
+    std::vector<std::string> names = Entries(save + "\\*.txt");
+    if (names.size() != 1) {
+        std::fprintf(stderr, "the reference save wrote %zu files\n", names.size());
+        return 2;
+    }
+    bool exists = false;
+    const std::string complete = ReadAll(save + "\\" + names[0], exists);
+
+    std::mt19937 random(seed);
+    // From the frame's appearance, a save and a confirmed dialog take some
+    // tens of milliseconds under Wine; the kills spread over a little more.
+    std::uniform_int_distribution<int> delay(0, 120);
+    int killed = 0, exitedFirst = 0, torn = 0, iniNew = 0, iniOld = 0, strayTmp = 0;
+    int snapshotsSeen = 0;
+    for (int i = 0; i < count; ++i) {
+        WriteAll(ini, kOldIni);
+        PROCESS_INFORMATION copy = Start(pelorin, "", folder);
+        HWND window = WaitForWindow(copy.dwProcessId, kFrameClass, 10000);
+        if (window) {
+            PostMessageA(window, WM_COMMAND, kSave, 0);
+            PostMessageA(window, WM_COMMAND, kSettings, 0);
+        }
+        const DWORD start = GetTickCount();
+        const DWORD at = static_cast<DWORD>(delay(random));
+        bool confirmed = false;
+        while (GetTickCount() - start < at) {
+            if (!confirmed) {
+                HWND dialog = WindowOf(copy.dwProcessId, "#32770");
+                if (dialog && IsWindowVisible(dialog)) {
+                    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                    confirmed = true;
+                }
+            }
+            Sleep(1);
+        }
+        if (WaitForSingleObject(copy.hProcess, 0) == WAIT_OBJECT_0) {
+            ++exitedFirst;
+        } else {
+            TerminateProcess(copy.hProcess, 9);
+            WaitForSingleObject(copy.hProcess, 10000);
+            ++killed;
+        }
+        CloseHandle(copy.hProcess);
+
+        for (const std::string& name : Entries(save + "\\*.txt")) {
+            ++snapshotsSeen;
+            if (ReadAll(save + "\\" + name, exists) != complete) {
+                ++torn;
+                std::printf("torn snapshot after kill %d: %s\n", i, name.c_str());
+            }
+        }
+        for (const std::string& name : Entries(save + "\\*.tmp")) {
+            ++strayTmp;
+            DeleteFileA((save + "\\" + name).c_str());
+        }
+        for (const std::string& name : Entries(folder + "\\*.tmp")) {
+            ++strayTmp;
+            DeleteFileA((folder + "\\" + name).c_str());
+        }
+        const std::string settings = ReadAll(ini, exists);
+        if (exists && settings == kNewIni) {
+            ++iniNew;
+        } else if (exists && settings == kOldIni) {
+            ++iniOld;
+        } else {
+            ++torn;
+            std::printf("torn or missing Pelorin.ini after kill %d (%zu bytes)\n", i,
+                        settings.size());
+        }
+    }
+    TerminateProcess(browser.hProcess, 0);
+    CloseHandle(browser.hProcess);
+
+    std::printf(
+        "runs %d: killed %d, ended before the kill %d; Pelorin.ini afterwards old %d, new %d; "
+        "snapshot files checked %d; torn or missing %d; temporary files left (not *.txt) %d; "
+        "seed %u\n",
+        count, killed, exitedFirst, iniOld, iniNew, snapshotsSeen, torn, strayTmp, seed);
+    return torn == 0 ? 0 : 1;
+}
