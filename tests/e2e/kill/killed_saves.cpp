@@ -2,7 +2,7 @@
 //
 // Starts Pelorin.exe <count> times beside one fixture browser frame, makes
 // each copy save a snapshot and confirm the settings dialog, and terminates
-// it at a random moment of that work. After every kill, each file in save\
+// it at a random moment of that work. After every kill, each file in the save folder
 // matching *.txt must hold exactly the bytes of a complete snapshot, and
 // Pelorin.ini exactly its old or its new content. Prints the counts; exits 1
 // when any file was found torn or missing.
@@ -31,22 +31,22 @@ struct Found {
     HWND window;
 };
 
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+    auto* f = reinterpret_cast<Found*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (owner == f->pid && std::string(name) == f->className) {
+        f->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND WindowOf(DWORD pid, const char* className) {
     Found found{pid, className, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* f = reinterpret_cast<Found*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char name[256] = {};
-            GetClassNameA(window, name, sizeof name);
-            if (owner == f->pid && std::string(name) == f->className) {
-                f->window = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&found));
     return found.window;
 }
 
@@ -106,11 +106,20 @@ std::vector<std::string> Entries(const std::string& pattern) {
 PROCESS_INFORMATION Start(const std::string& exe, const std::string& args,
                           const std::string& folder) {
     std::string commandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    // The program's title lines go nowhere.
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nowhere = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                 OPEN_EXISTING, 0, nullptr);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = nowhere;
+    startup.hStdError = nowhere;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info)) {
+    const BOOL started = CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, folder.c_str(), &startup, &info);
+    CloseHandle(nowhere);
+    if (!started) {
         std::fprintf(stderr, "cannot start %s (%lu)\n", exe.c_str(), GetLastError());
         std::exit(2);
     }
@@ -175,9 +184,10 @@ int main(int argc, char** argv) {
     const std::string complete = ReadAll(save + "\\" + names[0], exists);
 
     std::mt19937 random(seed);
-    // From the frame's appearance, a save and a confirmed dialog take some
-    // tens of milliseconds under Wine; the kills spread over a little more.
-    std::uniform_int_distribution<int> delay(0, 120);
+    // From the frame's appearance, the save, the dialog and its confirmed
+    // save take a few tens of milliseconds under Wine; the kills spread over
+    // that time, so that some land in each step.
+    std::uniform_int_distribution<int> delay(0, 50);
     int killed = 0, exitedFirst = 0, torn = 0, iniNew = 0, iniOld = 0, strayTmp = 0;
     int snapshotsSeen = 0;
     for (int i = 0; i < count; ++i) {
