@@ -24,9 +24,9 @@ struct PairingCase {
     bool allMatch;
 };
 
-class PairingTest : public testing::TestWithParam<PairingCase> {};
+class DemoTablePairingTest : public testing::TestWithParam<PairingCase> {};
 
-TEST_P(PairingTest, PairsByAddressAndJudgesEachRow) {
+TEST_P(DemoTablePairingTest, PairsByAddressAndJudgesEachRow) {
     const PairingCase& c = GetParam();
     const auto rows = CompareByAddress(c.before, c.after);
     ASSERT_EQ(rows.size(), c.rowMatches.size());
@@ -36,7 +36,7 @@ TEST_P(PairingTest, PairsByAddressAndJudgesEachRow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, PairingTest,
+    Cases, DemoTablePairingTest,
     testing::Values(
         PairingCase{"SameWindowsInAnotherOrder",
                     {kNormal, kMaximised, kMinimised},
@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Two windows on one address pair in the order listed, so a swap of their
 // places is caught rather than hidden by pairing each with its twin.
-TEST(PairingTest, WindowsOnOneAddressPairInOrder) {
+TEST(DemoTablePairingTest, WindowsOnOneAddressPairInOrder) {
     const WindowState first = Window("http://same/", 1, 0, 0, 100, 100);
     const WindowState second = Window("http://same/", 1, 200, 200, 300, 300);
     EXPECT_TRUE(AllMatch(CompareByAddress({first, second}, {first, second})));
@@ -75,7 +75,7 @@ TEST(PairingTest, WindowsOnOneAddressPairInOrder) {
     EXPECT_FALSE(swapped[1].Matches());
 }
 
-TEST(ShowStateNameTest, NamesTheThreeStatesAndNumbersTheRest) {
+TEST(DemoTableStateNameTest, NamesTheThreeStatesAndNumbersTheRest) {
     EXPECT_EQ(ShowStateName(1), "normal");
     EXPECT_EQ(ShowStateName(2), "minimised");
     EXPECT_EQ(ShowStateName(3), "maximised");
@@ -83,7 +83,7 @@ TEST(ShowStateNameTest, NamesTheThreeStatesAndNumbersTheRest) {
     EXPECT_EQ(ShowStateName(7), "show 7");
 }
 
-TEST(FormatTableTest, AlignsColumnsAndMarksMissingSidesAndMismatches) {
+TEST(DemoTableFormatTest, AlignsColumnsAndMarksMissingSidesAndMismatches) {
     const auto rows = CompareByAddress({kNormal, kMinimised},
                                        {kNormal, Window("http://long-address/", 3, 1, 2, 3, 4)});
     EXPECT_EQ(
@@ -94,7 +94,7 @@ TEST(FormatTableTest, AlignsColumnsAndMarksMissingSidesAndMismatches) {
         "http://long-address/ | -                             | maximised (1,2)-(3,4)     | NO\n");
 }
 
-TEST(FormatTableTest, EmptyTableIsTheHeaderAlone) {
+TEST(DemoTableFormatTest, EmptyTableIsTheHeaderAlone) {
     EXPECT_EQ(FormatTable({}), "address | before | after | match\n");
 }
 
