@@ -26,7 +26,7 @@ struct BrowserWindowRecord {
     std::int32_t style = 0;  // show command (SW_ value)
     std::string name;        // window class
     std::string title;
-    std::string option;    // address-bar text; the browser's argument on restore
+    std::string option;  // address-bar text; the browser's argument on restore
     std::int32_t w_x = 0;  // normal-position rectangle as position and size
     std::int32_t w_y = 0;
     std::int32_t w_width = 0;

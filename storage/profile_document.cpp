@@ -24,15 +24,11 @@ void ProfileData::Set(const std::string& section, const std::string& key,
 namespace {
 
 // Files we wrote ourselves list keys and sections in ascending order, so the
-// new entry nearly always belongs at the end; the hint makes that insertion
-// constant time instead of a walk down the tree.
+// new entry nearly always belongs at the end; with that hint the insertion
+// costs a comparison or two instead of a walk down the tree.
 template <typename Map, typename Value>
-void StoreAtEndIfOrdered(Map& map, std::string_view key, Value&& value) {
-    if (map.empty() || std::prev(map.end())->first < key) {
-        map.emplace_hint(map.end(), std::string(key), std::forward<Value>(value));
-    } else {
-        map.insert_or_assign(std::string(key), std::forward<Value>(value));
-    }
+void StoreAtEnd(Map& map, std::string_view key, Value&& value) {
+    map.insert_or_assign(map.end(), std::string(key), std::forward<Value>(value));
 }
 
 class ProfileReader {
@@ -45,15 +41,16 @@ public:
             Header(line.substr(1, line.size() - 2));
             return;
         }
+        // Pairs before the first header belong to no section and are dropped.
         const std::size_t equals = line.find('=');
         if (equals != std::string_view::npos && inSection_) {
-            StoreAtEndIfOrdered(pairs_, line.substr(0, equals), line.substr(equals + 1));
+            StoreAtEnd(pairs_, line.substr(0, equals), line.substr(equals + 1));
         }
     }
 
     ProfileData Finish() {
         if (inSection_ && !pairs_.empty()) {
-            StoreAtEndIfOrdered(data_.sections(), name_, std::move(pairs_));
+            StoreAtEnd(data_.sections(), name_, std::move(pairs_));
         }
         return std::move(data_);
     }
@@ -63,10 +60,9 @@ private:
         // An empty section is stored when another header follows it, but
         // not at the end of the input (see Finish).
         if (inSection_) {
-            StoreAtEndIfOrdered(data_.sections(), name_, std::move(pairs_));
+            StoreAtEnd(data_.sections(), name_, std::move(pairs_));
         }
-        // Pairs that came before the first header belong to no section and
-        // are dropped; moved-from maps are reset for the next section too.
+        // A moved-from map is valid but unspecified: start from a known empty one.
         pairs_.clear();
         name_.assign(name);
         inSection_ = true;

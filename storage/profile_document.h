@@ -15,7 +15,9 @@
 //    when it gathered at least one pair; pairs before the first header are
 //    dropped.
 // Writing: "[name]" CR LF, then "key=value" CR LF per pair, for every section
-// in order; nothing else, and zero bytes for empty data.
+// in order; nothing else, and zero bytes for empty data. Text that cannot be
+// read back the same (CR or LF in a name, key or value, "=" in a key, ...)
+// is written unchanged all the same.
 // Names and keys are ordered by unsigned byte-wise comparison, which is what
 // std::string's operator< does.
 #pragma once
@@ -56,7 +58,8 @@ class ProfileDocument {
 public:
     explicit ProfileDocument(std::string path) : path_(std::move(path)) {}
 
-    // The file's content; empty when the file cannot be opened.
+    // The file's content; empty when the file cannot be opened or read to
+    // its end (a half-read file would give values cut short).
     ProfileData Read() const;
     // Replaces the file with exactly `data`, atomically. True only when the
     // whole content reached the file; on false the earlier file is untouched.

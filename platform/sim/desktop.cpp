@@ -205,10 +205,12 @@ void Desktop::LaunchCreatesNothing() {
 
 platform::WindowHandle Desktop::FindChild(platform::WindowHandle parent,
                                           const std::string& className) const {
+    // FindWindowExA with no parent searches the desktop's children, that is
+    // the top-level windows, in Z order.
     const Window* w = Find(parent);
-    if (w == nullptr)
+    if (parent != nullptr && w == nullptr)
         return nullptr;
-    for (platform::WindowHandle child : w->children) {
+    for (platform::WindowHandle child : parent == nullptr ? zOrder_ : w->children) {
         if (Find(child)->className == className)
             return child;
     }

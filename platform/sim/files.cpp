@@ -15,6 +15,27 @@ namespace {
 
 FileSystem* g_current = nullptr;
 
+// The model is a Japanese system: paths are code page 932, where the second
+// byte of a two-byte character may be 0x5C, the backslash (as in "\x83\x5C"),
+// and is then no separator.
+bool IsLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// The positions of the path separators, trail bytes skipped.
+std::vector<std::size_t> Separators(const std::string& path) {
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (IsLeadByte(c)) {
+            ++i;
+        } else if (c == '\\' || c == '/') {
+            at.push_back(i);
+        }
+    }
+    return at;
+}
+
 char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -74,7 +95,9 @@ FileSystem::FileSystem(std::filesystem::path root) : root_(std::move(root)) {}
 
 std::filesystem::path FileSystem::HostPath(const std::string& path) const {
     std::string relative = path;
-    std::replace(relative.begin(), relative.end(), '\\', '/');
+    for (std::size_t at : Separators(path)) {
+        relative[at] = '/';
+    }
     // A leading separator would make the path absolute on the host and
     // escape the root.
     relative.erase(0, relative.find_first_not_of('/'));
@@ -100,14 +123,16 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
         ::close(fd);
         return std::nullopt;
     }
-    std::string content;
-    content.resize(static_cast<std::size_t>(info.st_size));
+    std::string content(static_cast<std::size_t>(info.st_size), '\0');
     std::size_t got = 0;
+    char more[4096];
     for (;;) {
-        if (got == content.size()) {
-            content.resize(content.size() + 4096);  // the file may have grown
-        }
-        ssize_t n = ::read(fd, content.data() + got, content.size() - got);
+        // Fill the string to the size the file had; past that (a file that
+        // grew meanwhile) read into a small buffer and append.
+        const bool inside = got < content.size();
+        char* into = inside ? content.data() + got : more;
+        const std::size_t room = inside ? content.size() - got : sizeof more;
+        const ssize_t n = ::read(fd, into, room);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -117,6 +142,9 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
         }
         if (n == 0) {
             break;
+        }
+        if (!inside) {
+            content.append(more, static_cast<std::size_t>(n));
         }
         got += static_cast<std::size_t>(n);
     }
@@ -182,7 +210,8 @@ std::vector<std::string> FileSystem::ListMatchingEntries(const std::string& patt
     if (failListing_) {
         return names;
     }
-    const std::size_t cut = pattern.find_last_of("\\/");
+    const std::vector<std::size_t> separators = Separators(pattern);
+    const std::size_t cut = separators.empty() ? std::string::npos : separators.back();
     const std::string folder = cut == std::string::npos ? std::string() : pattern.substr(0, cut);
     const std::string filePattern = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
     std::error_code error;

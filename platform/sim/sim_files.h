@@ -2,9 +2,10 @@
 // carried out in a real folder on the host that a test owns.
 //
 // A path such as "save\\x.txt" resolves below the root: each backslash
-// becomes the host separator. Patterns match like "*.txt" on Windows without
-// short names: '*' and '?' as wildcards, letters compared without regard to
-// case, folders included.
+// becomes the host separator, except the second byte of a Shift-JIS
+// character (the model is a system with code page 932). Patterns match like
+// "*.txt" on Windows without short names: '*' and '?' as wildcards, ASCII
+// letters compared without regard to case, folders included.
 //
 // Faults stay armed until ClearFaults(), so a test can make every attempt
 // fail and then let the next one through.

@@ -11,7 +11,17 @@ namespace {
 
 // The folder that holds `path`, for a temporary file beside it.
 std::string FolderOf(const std::string& path) {
-    const std::size_t cut = path.find_last_of("\\/");
+    // In a double-byte code page such as 932 the second byte of a character
+    // may be 0x5C ("\x95\x5C"); only a backslash that starts a character
+    // separates.
+    std::size_t cut = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+            ++i;
+        } else if (path[i] == '\\' || path[i] == '/') {
+            cut = i;
+        }
+    }
     if (cut == std::string::npos) {
         return ".";
     }
@@ -36,9 +46,11 @@ bool WriteAll(HANDLE file, const std::string& content) {
     return true;
 }
 
-// Another process (a virus scanner, an indexer, an editor reading the file)
-// may hold the target open for a moment; the move then fails with a sharing
-// or lock violation that goes away by itself.
+// Another program (a virus scanner, an indexer, an editor reading the file)
+// may hold the target open for a moment. MoveFileExA then fails, and it says
+// so with ERROR_ACCESS_DENIED as often as with a sharing or lock violation,
+// so those are retried a few times; an access that stays denied (a folder or
+// a read-only file of that name) costs the retries once, on the failure path.
 bool MoveOver(const std::string& from, const std::string& to) {
     const DWORD kDelaysMs[] = {10, 20, 40, 80, 160};
     for (DWORD delay : kDelaysMs) {
@@ -47,7 +59,8 @@ bool MoveOver(const std::string& from, const std::string& to) {
             return true;
         }
         const DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
+            error != ERROR_ACCESS_DENIED) {
             return false;
         }
         Sleep(delay);

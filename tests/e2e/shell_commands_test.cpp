@@ -56,13 +56,14 @@ TEST_F(ShellCommandsTest, RestoreFromFileUsesTheChosenFileAndKeepsTheCurrentFold
     StartResident(pelorin_);
 
     pelorin_.PostCommand(IDM_RESTORE_FROM_FILE);
-    const HWND dialog = WaitForWindowOf(pelorin_.pid(), "#32770", nullptr);
+    const HWND dialog = WaitForShownWindowOf(pelorin_.pid(), "#32770", nullptr);
     ASSERT_NE(dialog, nullptr) << "no open-file dialog";
     HWND name = GetDlgItem(dialog, 0x480);  // edt1: the file name
     if (!name)
         name = GetDlgItem(dialog, 0x47C);  // cmb13 on newer dialogs
     ASSERT_NE(name, nullptr);
     SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
+    ASSERT_EQ(TextOf(name), chosen);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().size() == 1; }))
         << "nothing restored";
@@ -85,7 +86,7 @@ TEST_F(ShellCommandsTest, RestoreFromFileCancelledDoesNothing) {
     WriteSnapshot("20060101000000.txt", {"about:newest"});
     StartResident(pelorin_);
     pelorin_.PostCommand(IDM_RESTORE_FROM_FILE);
-    const HWND dialog = WaitForWindowOf(pelorin_.pid(), "#32770", nullptr);
+    const HWND dialog = WaitForShownWindowOf(pelorin_.pid(), "#32770", nullptr);
     ASSERT_NE(dialog, nullptr);
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));

@@ -171,6 +171,18 @@ HWND WaitForWindowOf(DWORD pid, const char* className, const char* title,
     return window;
 }
 
+HWND WaitForShownWindowOf(DWORD pid, const char* className, const char* title,
+                          std::chrono::milliseconds limit) {
+    HWND window = nullptr;
+    e2e::WaitUntil(
+        [&] {
+            window = FindWindowOf(pid, className, title);
+            return window && IsWindowVisible(window);
+        },
+        limit);
+    return window && IsWindowVisible(window) ? window : nullptr;
+}
+
 std::string TextOf(HWND window) {
     char text[1024] = {};
     DWORD_PTR length = 0;

@@ -79,6 +79,10 @@ HWND FindWindowOf(DWORD pid, const char* className, const char* title);
 HWND WaitForWindowOf(DWORD pid, const char* className, const char* title,
                      std::chrono::milliseconds limit = 10000ms);
 std::vector<HWND> WindowsOf(DWORD pid, const char* className);
+// As WaitForWindowOf, but only once the window is visible: a dialog becomes
+// visible after its initialisation, so its controls hold their values then.
+HWND WaitForShownWindowOf(DWORD pid, const char* className, const char* title,
+                          std::chrono::milliseconds limit = 10000ms);
 
 // Text of a window or control as WM_GETTEXT gives it, across processes.
 std::string TextOf(HWND window);

@@ -1,10 +1,45 @@
 #include "shell_test.h"
 
+#include <tlhelp32.h>
+
 #include "resource.h"
 
 namespace shell_e2e {
 
+namespace {
+
+std::vector<DWORD> BrowserProcesses() {
+    std::vector<DWORD> pids;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return pids;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, "iexplore.exe") == 0)
+            pids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return pids;
+}
+
+}  // namespace
+
+// A browser process of the previous test that has closed its frame may still
+// be running, and its executable cannot be replaced until it has gone.
 void ShellTest::SetUp() {
+    if (!e2e::WaitUntil([] { return BrowserProcesses().empty(); }, 5000ms)) {
+        for (DWORD pid : BrowserProcesses()) {
+            ADD_FAILURE() << "browser process " << pid << " still runs, with "
+                          << WindowsOf(pid, nullptr).size() << " windows; ending it";
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+                TerminateProcess(process, 99);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+        }
+    }
     e2e::BrowserDesktopTest::SetUp();
     ASSERT_TRUE(e2e::WaitUntil([] { return !MutexExists(); }))
         << "a copy of Pelorin is still running";
@@ -44,7 +79,7 @@ void ShellTest::StartResident(PelorinProcess& copy) {
 
 HWND ShellTest::OpenSettings(const PelorinProcess& copy) {
     copy.PostCommand(IDM_SETTINGS);
-    return WaitForWindowOf(copy.pid(), "#32770", kSettingsCaption);
+    return WaitForShownWindowOf(copy.pid(), "#32770", kSettingsCaption);
 }
 
 }  // namespace shell_e2e

@@ -3,6 +3,7 @@
 // Runs against the simulated file system on Linux and real files on Windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -108,7 +109,15 @@ TEST_F(SnapshotFiles, SectionsAreOrderedBySignedNumberStably) {
         {"a name that is no number counts as 0", {"1", "abc", "0"}, {"0", "abc", "1"}},
         {"number rule on names", {"3x", "12", " 2"}, {" 2", "3x", "12"}},
     };
-    for (const Case& c : cases) {
+    // Enough ties that an unstable sort would reorder them: "n0", "n1",
+    // "n10", ... all count as 0 and must stay in byte order.
+    Case many{"forty names of number 0", {}, {}};
+    for (int i = 0; i < 40; ++i)
+        many.sections.push_back("n" + std::to_string(i));
+    many.titles = many.sections;
+    std::sort(many.titles.begin(), many.titles.end());
+
+    for (const Case& c : {cases[0], cases[1], cases[2], cases[3], cases[4], many}) {
         SCOPED_TRACE(c.what);
         std::string content;
         for (const std::string& name : c.sections) {

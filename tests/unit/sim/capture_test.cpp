@@ -81,6 +81,14 @@ TEST(Capture, EachMissingLinkOfTheAddressChainGivesEmptyOption) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sim::Desktop desktop;
+        // Top-level decoys: a search that went on from a missing link would
+        // search the desktop and find these.
+        auto rebar = desktop.AddWindow({.className = "ReBarWindow32"});
+        desktop.AddChild(rebar, {.className = "ComboBoxEx32", .text = "decoy"});
+        auto worker = desktop.AddWindow({.className = "WorkerW"});
+        desktop.AddChild(desktop.AddChild(worker, {.className = "ReBarWindow32"}),
+                         {.className = "ComboBoxEx32", .text = "decoy"});
+        desktop.AddWindow({.className = "ComboBoxEx32", .text = "decoy"});
         auto frame = desktop.AddWindow(
             {.className = "IEFrame", .title = "T", .pid = 7, .placement = {1, {1, 2, 3, 4}}});
         auto link = frame;

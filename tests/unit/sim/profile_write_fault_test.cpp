@@ -48,24 +48,6 @@ TEST(ProfileWriteFaults, AWriteFailingAfterAnyByteKeepsTheOldFile) {
     EXPECT_EQ(document.Read(), replacement);
 }
 
-TEST(ProfileWriteFaults, FlushOrRenameFailuresKeepTheOldFile) {
-    for (bool rename : {false, true}) {
-        SCOPED_TRACE(rename ? "rename" : "flush");
-        TestFolder folder;
-        sim::FileSystem& files = *sim::CurrentFileSystem();
-        const ProfileDocument document("Pelorin.ini");
-        ProfileData settings;
-        settings.Set("Setting", "AutoSave", "0");
-        ASSERT_TRUE(document.Write(settings));
-        rename ? files.FailRename() : files.FailFlush();
-        ProfileData changed = settings;
-        changed.Set("Setting", "AutoSave", "1");
-        EXPECT_FALSE(document.Write(changed));
-        EXPECT_EQ(platform::ReadWholeFile("Pelorin.ini"), "[Setting]\r\nAutoSave=0\r\n");
-        EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
-    }
-}
-
 TEST(ProfileWriteFaults, AFailedFirstWriteCreatesNoFile) {
     TestFolder folder;
     sim::CurrentFileSystem()->FailWriteAfter(4);

@@ -1,0 +1,89 @@
+// The Win32 file backend where only a real system can show it: other
+// handles holding a file, read-only files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/platform.h"
+#include "support/test_folder.h"
+
+namespace {
+
+// Opens the file as another program would: reading, sharing reads only, so
+// neither a move over it nor a delete can happen while it is open.
+HANDLE HoldOpen(const char* path, DWORD share) {
+    return CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+TEST(Win32Files, ReplaceFailsCleanlyWhileTheTargetStaysOpen) {
+    TestFolder folder;
+    ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", "old"));
+    HANDLE held = HoldOpen("Pelorin.ini", FILE_SHARE_READ);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(platform::ReplaceWholeFile("Pelorin.ini", "new"));
+    CloseHandle(held);
+    EXPECT_EQ(platform::ReadWholeFile("Pelorin.ini"), "old");
+    EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
+}
+
+TEST(Win32Files, ReplaceWaitsOutABriefHold) {
+    TestFolder folder;
+    ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", "old"));
+    HANDLE held = HoldOpen("Pelorin.ini", FILE_SHARE_READ);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    // Let go well within the retries; the replace must not give up first.
+    std::thread release([held] {
+        Sleep(15);
+        CloseHandle(held);
+    });
+    const bool replaced = platform::ReplaceWholeFile("Pelorin.ini", "new");
+    release.join();
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(platform::ReadWholeFile("Pelorin.ini"), "new");
+    EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
+}
+
+// Windows may refuse to move over a read-only file, Wine does not; either way
+// the file holds one whole content and no temporary file is left.
+TEST(Win32Files, AReadOnlyFileIsReplacedWholeOrNotAtAll) {
+    TestFolder folder;
+    ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", "old"));
+    ASSERT_TRUE(SetFileAttributesA("Pelorin.ini", FILE_ATTRIBUTE_READONLY));
+    const bool replaced = platform::ReplaceWholeFile("Pelorin.ini", "new");
+    SetFileAttributesA("Pelorin.ini", FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(platform::ReadWholeFile("Pelorin.ini"), replaced ? "new" : "old");
+    EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
+}
+
+TEST(Win32Files, AFileOpenedWithoutSharingCannotBeRead) {
+    TestFolder folder;
+    ASSERT_TRUE(platform::ReplaceWholeFile("a.txt", "x"));
+    HANDLE held = HoldOpen("a.txt", 0);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::ReadWholeFile("a.txt"), std::nullopt);
+    CloseHandle(held);
+    EXPECT_EQ(platform::ReadWholeFile("a.txt"), "x");
+}
+
+// In code page 932, "\x83\x5C" and "\x95\x5C" are single characters whose
+// second byte is the backslash: the temporary file must still go into the
+// right folder, and names must come back byte for byte.
+TEST(Win32Files, ShiftJisNamesWithABackslashByte) {
+    if (GetACP() != 932) {
+        GTEST_SKIP() << "needs the Japanese ANSI code page 932, not " << GetACP();
+    }
+    TestFolder folder;
+    ASSERT_TRUE(platform::CreateDirectoryAt("\x83\x5C"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("\x83\x5C\\\x95\x5C.txt", "x"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("\x83\x5C\\\x95\x5C.txt", "y"));
+    EXPECT_EQ(platform::ListMatchingEntries("\x83\x5C\\*"),
+              std::vector<std::string>{"\x95\x5C.txt"});
+    EXPECT_EQ(platform::ReadWholeFile("\x83\x5C\\\x95\x5C.txt"), "y");
+    EXPECT_TRUE(platform::IsDirectory("\x83\x5C"));
+    EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"\x83\x5C"});
+}
+
+}  // namespace
