@@ -3,6 +3,7 @@
 # folder per test and drive it with real messages.
 add_executable(shell_e2e_tests
   shell_e2e_main.cpp
+  support/browser_desktop_test.cpp
   shell_support.cpp
   shell_test.cpp
   shell_startup_test.cpp
@@ -11,7 +12,7 @@ add_executable(shell_e2e_tests
   shell_timer_interval_test.cpp
   shell_resources_test.cpp)
 target_include_directories(shell_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/shell/resources)
-target_link_libraries(shell_e2e_tests PRIVATE e2e_support shell32 user32 gdi32 advapi32 version)
+target_link_libraries(shell_e2e_tests PRIVATE e2e_support gtest shell32 user32 gdi32 advapi32 version)
 add_dependencies(shell_e2e_tests Pelorin fixture_browser marker_program)
 
 set(shell_e2e_args $<TARGET_FILE:Pelorin> $<TARGET_FILE:fixture_browser> $<TARGET_FILE:marker_program>)
