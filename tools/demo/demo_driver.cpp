@@ -279,12 +279,13 @@ private:
         pelorin_.PostCommand(IDM_RESTORE_NEWEST);
         if (!e2e::WaitUntil([&] { return e2e::BrowserFrames().size() >= count; }, 30s))
             return Fail(std::to_string(count) + " browser windows started within 30 s");
-        // The frames exist, so the restore has begun. It sleeps on Pelorin's
-        // only thread, but a sent message can still be answered while that
-        // thread itself waits on a message sent to a browser; and Wine shows
-        // a window of another process through a notify message that the
-        // browser handles later. So the windows are watched until they are
-        // back as saved, and what they show at the deadline is the result.
+        // The frames exist, so the restore has begun. Its waits sleep on
+        // Pelorin's only thread, yet the reply to a sent message is no proof
+        // that it ended: while that thread moves a browser window under Wine
+        // it waits on a message sent to the browser and answers ours (seen:
+        // windows read right after the reply were half moved). So the
+        // windows are watched until they are back as saved, and what they
+        // show at the deadline is the result.
         DWORD_PTR ignored = 0;
         if (!SendMessageTimeoutA(pelorin_.Frame(), WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored))
             return Fail("Pelorin to finish the restore within 60 s");
