@@ -27,10 +27,10 @@ ProfileData MakeSnapshot() {
     static const char* const kTitles[] = {
         "\x83\x6A\x83\x85\x81\x5B\x83\x58 - \x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41"
         "\x8A\x4A\x94\xAD\x82\xCC\x8D\xC5\x90\x56\x8F\xEE\x95\xF1 - Microsoft Internet Explorer",
-        "Example Domain - Microsoft Internet Explorer",
+        "Example Domain",
         "\x95\x5C\x8E\xA6\x90\xDD\x92\xE8\x82\xCC\x95\xCF\x8D\x58\x95\xFB\x96\x40 | "
         "\x83\x54\x83\x7C\x81\x5B\x83\x67 - Microsoft Internet Explorer",
-        "Release notes for version 2.4.1 (April 2005) - Microsoft Internet Explorer",
+        "Release notes for version 2.4.1 (April 2005)",
         "\x8C\x9F\x8D\xF5\x8C\x8B\x89\xCA: \x93\x56\x8B\x43\x97\x5C\x95\xF1 - Microsoft "
         "Internet Explorer",
     };
@@ -45,9 +45,9 @@ ProfileData MakeSnapshot() {
         data.Set(section, "name", "IEFrame");
         data.Set(section, "title", kTitles[random() % 5]);
         data.Set(section, "option",
-                 std::string("http://") + kHosts[random() % 4] + "/archive/2005/04/" +
+                 std::string("http://") + kHosts[random() % 4] + "/news/" +
                      IntToString(static_cast<std::int32_t>(random() % 100000)) +
-                     "/index.html?from=top&id=" + IntToString(i));
+                     ".html?id=" + IntToString(i));
         data.Set(section, "w_x", IntToString(x));
         data.Set(section, "w_y", IntToString(y));
         data.Set(section, "w_width", IntToString(640 + static_cast<int>(random() % 640)));

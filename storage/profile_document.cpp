@@ -25,7 +25,7 @@ namespace {
 
 // Files we wrote ourselves list keys and sections in ascending order, so the
 // new entry nearly always belongs at the end; with that hint the insertion
-// costs one comparison instead of a walk down the tree.
+// costs a comparison or two instead of a walk down the tree.
 template <typename Map, typename Value>
 void StoreAtEnd(Map& map, std::string_view key, Value&& value) {
     map.insert_or_assign(map.end(), std::string(key), std::forward<Value>(value));
@@ -41,6 +41,7 @@ public:
             Header(line.substr(1, line.size() - 2));
             return;
         }
+        // Pairs before the first header belong to no section and are dropped.
         const std::size_t equals = line.find('=');
         if (equals != std::string_view::npos && inSection_) {
             StoreAtEnd(pairs_, line.substr(0, equals), line.substr(equals + 1));
@@ -61,8 +62,7 @@ private:
         if (inSection_) {
             StoreAtEnd(data_.sections(), name_, std::move(pairs_));
         }
-        // Pairs that came before the first header belong to no section and
-        // are dropped; moved-from maps are reset for the next section too.
+        // A moved-from map is valid but unspecified: start from a known empty one.
         pairs_.clear();
         name_.assign(name);
         inSection_ = true;

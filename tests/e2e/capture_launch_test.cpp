@@ -11,6 +11,7 @@
 
 #include "fixture_protocol.h"
 #include "snapshot/snapshot_manager.h"
+#include "storage/snapshot_files.h"
 #include "support/browser_desktop_test.h"
 #include "support/test_programs.h"
 
@@ -102,6 +103,12 @@ TEST_F(CaptureTest, AddressBarTextComesThroughTheChildChain) {
 }
 
 TEST_F(CaptureTest, WineOwnBrowserHasEmptyAddressAndEverythingElse) {
+    // A fixture beside it, started from where it was built: the installed
+    // executable cannot be replaced while it runs.
+    const DWORD fixturePid =
+        StartBrowser("http://beside.test/", FramePlacement{SW_SHOWNORMAL, {10, 10, 410, 310}},
+                     Programs().fixtureBrowser);
+    ASSERT_NE(WaitForFrameOf(fixturePid), nullptr);
     ASSERT_TRUE(UseWineBrowser());
     const DWORD pid = StartBrowser("about:blank");
     ASSERT_NE(pid, 0u);
@@ -110,6 +117,7 @@ TEST_F(CaptureTest, WineOwnBrowserHasEmptyAddressAndEverythingElse) {
 
     BrowserWindowList list;
     CaptureBrowserWindows(list);
+    ASSERT_EQ(list.size(), 2u);
     const auto record = std::find_if(list.begin(), list.end(), [&](const auto& r) {
         return reinterpret_cast<HWND>(r.hwnd) == frame;
     });
@@ -126,6 +134,37 @@ TEST_F(CaptureTest, WineOwnBrowserHasEmptyAddressAndEverythingElse) {
     EXPECT_TRUE(EqualRect(&rect, &seen->normal)) << Describe(*seen);
     EXPECT_GT(record->w_width, 0);
     EXPECT_GT(record->w_height, 0);
+
+    const auto fixture =
+        std::find_if(list.begin(), list.end(), [&](const auto& r) { return r.pid == fixturePid; });
+    ASSERT_NE(fixture, list.end());
+    EXPECT_EQ(fixture->option, "http://beside.test/");
+    EXPECT_EQ(fixture->w_x, 10);
+    EXPECT_EQ(fixture->w_width, 400);
+}
+
+// Texts are ANSI bytes end to end: a Shift-JIS address (code page 932, as the
+// Wine session sets it up) reaches the frame, the record and the file as the
+// same bytes.
+TEST_F(CaptureTest, JapaneseAddressKeptAsAnsiBytes) {
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs ANSI code page 932, this is " << GetACP();
+    const std::string address = "http://\x93\xfa\x96\x7b.test/\x83\x65\x83\x58\x83\x67";
+    const StartedFrame frame = StartFixture(address);
+    ASSERT_NE(frame.hwnd, nullptr);
+    EXPECT_EQ(TitleOf(frame.hwnd), fixture::TitleFor(address));
+
+    BrowserWindowList list;
+    CaptureBrowserWindows(list);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.front().option, address);
+    EXPECT_EQ(list.front().title, fixture::TitleFor(address));
+    ASSERT_TRUE(EnsureSaveFolder());
+    ASSERT_TRUE(WriteSnapshotFile(list));
+    const auto bytes = ReadFileBytes(NewestSnapshotFile());
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_NE(bytes->find("option=" + address + "\r\n"), std::string::npos) << Visible(*bytes);
+    EXPECT_NE(bytes->find("title=" + fixture::TitleFor(address) + "\r\n"), std::string::npos);
 }
 
 using LaunchTest = BrowserDesktopTest;
@@ -170,8 +209,11 @@ TEST_F(LaunchTest, PlantedProgramOnTheBrowserPathIsNeverStarted) {
     ASSERT_TRUE(CreateProcessA(nullptr, unquoted.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process));
     CloseHandle(process.hThread);
+    // The marker holds its file open until it ends.
+    const DWORD ended = WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hProcess);
-    ASSERT_TRUE(WaitUntil(MarkerRan)) << "the planted program did not run";
+    ASSERT_EQ(ended, WAIT_OBJECT_0);
+    ASSERT_TRUE(MarkerRan()) << "the planted program did not run";
     ASSERT_TRUE(DeleteFileA(fixture::kMarkerFile));
 
     CSnapshotManager manager;

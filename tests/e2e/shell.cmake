@@ -11,7 +11,7 @@ add_executable(shell_e2e_tests
   shell_timer_interval_test.cpp
   shell_resources_test.cpp)
 target_include_directories(shell_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/shell/resources)
-target_link_libraries(shell_e2e_tests PRIVATE e2e_support shell32 user32 gdi32 advapi32 version)
+target_link_libraries(shell_e2e_tests PRIVATE e2e_test_base shell32 user32 gdi32 advapi32 version)
 add_dependencies(shell_e2e_tests Pelorin fixture_browser marker_program)
 
 set(shell_e2e_args $<TARGET_FILE:Pelorin> $<TARGET_FILE:fixture_browser> $<TARGET_FILE:marker_program>)

@@ -23,6 +23,17 @@ bool IsFrame(HWND window) {
     return lstrcmpA(name, kFrameClass) == 0;
 }
 
+// Windows refuses to overwrite the executable of a running process, and a
+// browser whose frame has just closed may still be ending: copy with retries.
+bool CopyWhenFree(const std::string& from, const std::string& to) {
+    const auto wanted = ReadFileBytes(from);
+    if (!wanted)
+        return false;
+    return WaitUntil([&] {
+        return ReadFileBytes(to) == wanted || CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+    });
+}
+
 BOOL CALLBACK CollectFrame(HWND window, LPARAM context) {
     if (IsFrame(window))
         reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
@@ -74,11 +85,11 @@ bool InstallFixtureBrowser(const std::string& fixtureExe) {
         !CopyFileA(browser.c_str(), AsideCopyPath().c_str(), TRUE)) {
         return false;
     }
-    return CopyFileA(ToWindowsPath(fixtureExe).c_str(), browser.c_str(), FALSE) != 0;
+    return CopyWhenFree(ToWindowsPath(fixtureExe), browser);
 }
 
 bool UseWineBrowser() {
-    return CopyFileA(AsideCopyPath().c_str(), BrowserExecutablePath().c_str(), FALSE) != 0;
+    return CopyWhenFree(AsideCopyPath(), BrowserExecutablePath());
 }
 
 bool operator==(const FramePlacement& a, const FramePlacement& b) {
@@ -93,8 +104,9 @@ std::string Describe(const FramePlacement& placement) {
     return text;
 }
 
-DWORD StartBrowser(const std::string& address, const std::optional<FramePlacement>& placement) {
-    const std::string browser = BrowserExecutablePath();
+DWORD StartBrowser(const std::string& address, const std::optional<FramePlacement>& placement,
+                   const std::string& executable) {
+    const std::string browser = executable.empty() ? BrowserExecutablePath() : executable;
     std::string line = "\"" + browser + "\" " + address;
     if (placement) {
         char option[96];

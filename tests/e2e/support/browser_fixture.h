@@ -39,10 +39,12 @@ struct FramePlacement {
 bool operator==(const FramePlacement& a, const FramePlacement& b);
 std::string Describe(const FramePlacement& placement);
 
-// Starts the installed browser as "<path>" <address>, with the fixture's
-// placement option when one is given. Returns the process id or 0.
+// Starts `executable` (the installed browser when empty) as "<path>" <address>,
+// with the fixture's placement option when one is given. Returns the process
+// id or 0.
 DWORD StartBrowser(const std::string& address,
-                   const std::optional<FramePlacement>& placement = std::nullopt);
+                   const std::optional<FramePlacement>& placement = std::nullopt,
+                   const std::string& executable = "");
 
 // Every top-level "IEFrame" window, top of the Z order first.
 std::vector<HWND> BrowserFrames();

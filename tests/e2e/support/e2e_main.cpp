@@ -11,7 +11,14 @@
 namespace e2e {
 namespace {
 TestPrograms programs;
+
+std::string FullPath(const char* path) {
+    const std::string windows = ToWindowsPath(path);
+    char full[MAX_PATH] = {};
+    const DWORD length = GetFullPathNameA(windows.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? std::string(full, length) : windows;
 }
+}  // namespace
 const TestPrograms& Programs() {
     return programs;
 }
@@ -23,6 +30,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s [gtest options] FIXTURE_BROWSER MARKER_PROGRAM\n", argv[0]);
         return 2;
     }
-    e2e::programs = {e2e::ToWindowsPath(argv[1]), e2e::ToWindowsPath(argv[2])};
+    // Made absolute now: every test changes the current directory.
+    e2e::programs = {e2e::FullPath(argv[1]), e2e::FullPath(argv[2])};
     return RUN_ALL_TESTS();
 }

@@ -4,7 +4,7 @@
 // ("Pelorin.ini", "save\\x.txt") resolve inside it. On the simulated backend
 // it is a new host folder installed as the file system's root; under Windows
 // it is a new folder below %TEMP% made the process's current directory.
-// One at a time: they do not nest.
+// When two live at once, paths resolve in the newer one until it ends.
 #pragma once
 
 #include <memory>
