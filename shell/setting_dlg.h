@@ -1,5 +1,6 @@
-// The settings dialog: edits its own copies of the eight settings, which the
-// caller fills before DoModal and reads after IDOK.
+// The settings dialog: edits its own copies of the eight settings (the
+// Settings base, members named after their keys), which the caller fills
+// before DoModal and reads after IDOK.
 #pragma once
 
 #include <windows.h>
@@ -7,19 +8,11 @@
 #include <cstdint>
 
 #include "shell/framework/modal_dialog.h"
+#include "storage/settings_file.h"
 
-class CSettingDlg : public fw::ModalDialog {
+class CSettingDlg : public fw::ModalDialog, public Settings {
 public:
     explicit CSettingDlg(HWND parent);
-
-    std::int32_t ExitIEWhenRestore = 0;
-    std::int32_t AutoSave = 0;
-    std::int32_t AutoSaveTime = 0;
-    std::int32_t Save = 0;
-    std::int32_t CreateWait = 0;
-    std::int32_t ResizeWait = 0;
-    std::int32_t ExitIEWhenExit = 0;
-    std::int32_t RestoreWhenStart = 0;
 
 protected:
     BOOL OnInitDialog() override;

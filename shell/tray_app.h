@@ -5,8 +5,6 @@
 
 #include "shell/framework/application.h"
 
-class CTrayFrame;
-
 class CTrayApp : public fw::Application {
 public:
     CTrayApp() = default;
@@ -16,7 +14,4 @@ public:
 
     // Held from start to end so a second copy can see this one.
     HANDLE InstanceMutex = nullptr;
-
-private:
-    CTrayFrame* Frame() const;
 };

@@ -176,24 +176,12 @@ void CTrayFrame::OnTopmost() {
 
 void CTrayFrame::OnSettings() {
     CSettingDlg dialog(hwnd());
-    dialog.ExitIEWhenRestore = Manager.ExitIEWhenRestore;
-    dialog.AutoSave = Manager.AutoSave;
-    dialog.AutoSaveTime = Manager.AutoSaveTime;
-    dialog.Save = Manager.Save;
-    dialog.CreateWait = Manager.CreateWait;
-    dialog.ResizeWait = Manager.ResizeWait;
-    dialog.ExitIEWhenExit = Manager.ExitIEWhenExit;
-    dialog.RestoreWhenStart = Manager.RestoreWhenStart;
+    // Both hold the eight settings as their Settings base; the dialog gets
+    // copies and hands them back, unchecked, only on OK.
+    static_cast<Settings&>(dialog) = Manager;
     if (dialog.DoModal() != IDOK)
         return;
-    Manager.ExitIEWhenRestore = dialog.ExitIEWhenRestore;
-    Manager.AutoSave = dialog.AutoSave;
-    Manager.AutoSaveTime = dialog.AutoSaveTime;
-    Manager.Save = dialog.Save;
-    Manager.CreateWait = dialog.CreateWait;
-    Manager.ResizeWait = dialog.ResizeWait;
-    Manager.ExitIEWhenExit = dialog.ExitIEWhenExit;
-    Manager.RestoreWhenStart = dialog.RestoreWhenStart;
+    static_cast<Settings&>(Manager) = dialog;
     Manager.SaveSettings();
     if (Manager.AutoSave == 1) {
         ArmAutoSaveTimer();

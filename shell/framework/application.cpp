@@ -73,5 +73,13 @@ const char* Application::RegisterFrameClass(UINT classStyle, HCURSOR cursor, HBR
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     fw::Application* app = fw::Application::Current();
-    return app ? app->Run(instance) : 1;
+    if (!app)
+        return 1;
+    try {
+        return app->Run(instance);
+    } catch (...) {
+        // Out of memory during start-up or end: fail instead of terminate,
+        // whose abort would show the system's crash dialog.
+        return 1;
+    }
 }

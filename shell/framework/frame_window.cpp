@@ -30,13 +30,19 @@ LRESULT CALLBACK FrameWindow::Trampoline(HWND hwnd, UINT message, WPARAM wParam,
     }
     if (!self)
         return DefWindowProcA(hwnd, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        const LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->OnNcDestroy();  // deletes the object
-        return result;
+    // An exception must not unwind through the system's code that called
+    // us; a handler that throws (out of memory) has done nothing more.
+    try {
+        if (message == WM_NCDESTROY) {
+            const LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
+            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            self->OnNcDestroy();  // deletes the object
+            return result;
+        }
+        return self->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        return 0;
     }
-    return self->WindowProc(message, wParam, lParam);
 }
 
 LRESULT FrameWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

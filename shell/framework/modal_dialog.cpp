@@ -13,21 +13,28 @@ INT_PTR ModalDialog::DoModal() {
 
 INT_PTR CALLBACK ModalDialog::Trampoline(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<ModalDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<ModalDialog*>(lParam);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-        return self->HandleInitDialog();
-    }
-    if (!self)
-        return FALSE;
-    switch (message) {
-        case WM_COMMAND:
-            return self->HandleCommand(LOWORD(wParam)) ? TRUE : FALSE;
-        case WM_NCDESTROY:
-            SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-            self->hwnd_ = nullptr;
+    // No exception may unwind through the dialog manager. One thrown while
+    // the dialog opens ends it as cancelled, so the caller changes nothing.
+    try {
+        if (message == WM_INITDIALOG) {
+            self = reinterpret_cast<ModalDialog*>(lParam);
+            self->hwnd_ = hwnd;
+            SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+            return self->HandleInitDialog();
+        }
+        if (!self)
             return FALSE;
+        switch (message) {
+            case WM_COMMAND:
+                return self->HandleCommand(LOWORD(wParam)) ? TRUE : FALSE;
+            case WM_NCDESTROY:
+                SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+                self->hwnd_ = nullptr;
+                return FALSE;
+        }
+    } catch (...) {
+        if (message == WM_INITDIALOG)
+            EndDialog(hwnd, IDCANCEL);
     }
     return FALSE;
 }

@@ -8,9 +8,10 @@ add_executable(shell_e2e_tests
   shell_startup_test.cpp
   shell_commands_test.cpp
   shell_settings_test.cpp
-  shell_timer_interval_test.cpp)
+  shell_timer_interval_test.cpp
+  shell_resources_test.cpp)
 target_include_directories(shell_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/shell/resources)
-target_link_libraries(shell_e2e_tests PRIVATE e2e_test_base shell32 user32 gdi32 advapi32)
+target_link_libraries(shell_e2e_tests PRIVATE e2e_test_base shell32 user32 gdi32 advapi32 version)
 add_dependencies(shell_e2e_tests Pelorin fixture_browser marker_program)
 
 set(shell_e2e_args $<TARGET_FILE:Pelorin> $<TARGET_FILE:fixture_browser> $<TARGET_FILE:marker_program>)
@@ -20,9 +21,11 @@ add_test(NAME shell_e2e
 add_test(NAME shell_e2e_slow
   COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:shell_e2e_tests> --gtest_filter=*Slow* ${shell_e2e_args})
 set_tests_properties(shell_e2e_slow PROPERTIES LABELS slow TIMEOUT 300)
-# Run on demand to refresh the pictures in docs/ (ctest -L screenshots).
+# The tray menu and the settings dialog as PNGs in the build folder's
+# screenshots/ (ctest -L screenshots); docs/ holds copies of them.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/screenshots)
 add_test(NAME shell_screenshots
   COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:shell_e2e_tests>
           --gtest_filter=*RealMenuFromTheTrayCallback*:*ShowsTheLoadedValues* ${shell_e2e_args}
-          ${PROJECT_SOURCE_DIR}/docs)
+          ${CMAKE_BINARY_DIR}/screenshots)
 set_tests_properties(shell_screenshots PROPERTIES LABELS screenshots)

@@ -147,3 +147,33 @@ TEST_F(ShellSettingsTest, OkWithAZeroIntervalDoesNotFloodTheSaveFolder) {
 
 }  // namespace
 }  // namespace shell_e2e
+
+namespace shell_e2e {
+namespace {
+
+// Slow: OK with AutoSave arms the one-minute timer; OK without it stops it.
+TEST_F(ShellSettingsTest, SlowOkArmsTheTimerAndOkWithoutAutoSaveStopsIt) {
+    StartFixture("about:rearm");
+    StartResident(pelorin_);
+    HWND dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDC_AUTO_SAVE);
+    Close(dialog, IDOK);
+    const DWORD armed = GetTickCount();
+    // One whole tick: its line and the capture's line for the one browser.
+    const std::string oneTick = "Now Saving\r\nFixture - about:rearm\r\n";
+    ASSERT_TRUE(e2e::WaitUntil([&] { return pelorin_.Output() == oneTick; }, 75000ms))
+        << "no tick after OK: " << pelorin_.Output();
+    EXPECT_GE(GetTickCount() - armed, 55000u) << "the timer fired too early";
+
+    dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Check(dialog, IDC_AUTO_SAVE), BST_CHECKED);
+    Click(dialog, IDC_AUTO_SAVE);
+    Close(dialog, IDOK);
+    EXPECT_FALSE(e2e::WaitUntil([&] { return pelorin_.Output() != oneTick; }, 70000ms))
+        << "a tick came after auto-save was switched off";
+}
+
+}  // namespace
+}  // namespace shell_e2e

@@ -44,6 +44,13 @@ TEST_F(ShellStartupTest, CreatesTheSaveFolderAndAddsTheIconAtStart) {
     GetWindowRect(pelorin_.Frame(), &frame);
     EXPECT_EQ(frame.right - frame.left, 240);
     EXPECT_EQ(frame.bottom - frame.top, 100);
+    // Its class: style 0, no cursor, background or icon.
+    EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_STYLE), 0u);
+    EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_HCURSOR), 0u);
+    EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_HBRBACKGROUND), 0u);
+    EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_HICON), 0u);
+    EXPECT_EQ(GetWindowLongA(pelorin_.Frame(), GWL_STYLE) & WS_OVERLAPPEDWINDOW,
+              static_cast<LONG>(WS_OVERLAPPEDWINDOW));
 }
 
 // A file named save blocks the folder: the error box, then a resident
