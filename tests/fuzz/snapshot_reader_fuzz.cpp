@@ -74,7 +74,8 @@ void CheckRestore(const std::string& path, std::size_t recordCount, std::int32_t
     sim::Desktop desktop;
     CSnapshotManager manager;
     manager.CreateWait = wait;
-    manager.ResizeWait = -wait;
+    // The negated wait, wrapping at the 32-bit minimum as the settings would.
+    manager.ResizeWait = static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(wait));
     manager.Restore(path);
     if (desktop.Launches().size() > recordCount) {
         fuzz::Fail("more starts than records");
