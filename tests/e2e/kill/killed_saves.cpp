@@ -1,4 +1,10 @@
-// killed_saves.exe <Pelorin.exe> <fixture_browser.exe> <count> [seed]
+// killed_saves.exe <Pelorin.exe> <fixture_browser.exe> <count> [seed [signal folder]]
+//
+// With a signal folder, the kill is a SIGKILL sent from the Unix side by
+// scripts/killed-saves: the driver creates "armed" there once the copy's frame
+// exists and waits for "resolved" (the helper has found the copy's Unix
+// process), then at the kill moment creates "kill" and waits for the copy to
+// end. Without one, TerminateProcess ends the copy.
 //
 // Starts Pelorin.exe <count> times beside one fixture browser frame, makes
 // each copy save a snapshot and confirm the settings dialog, and terminates
@@ -188,12 +194,25 @@ int main(int argc, char** argv) {
     // save take a few tens of milliseconds under Wine; the kills spread over
     // that time, so that some land in each step.
     std::uniform_int_distribution<int> delay(0, 50);
+    const std::string signals = argc > 5 ? WindowsPath(argv[5]) : std::string();
     int killed = 0, exitedFirst = 0, torn = 0, iniNew = 0, iniOld = 0, strayTmp = 0;
-    int snapshotsSeen = 0;
+    int snapshotsSeen = 0, signalled = 0, terminated = 0;
     for (int i = 0; i < count; ++i) {
         WriteAll(ini, kOldIni);
         PROCESS_INFORMATION copy = Start(pelorin, "", folder);
         HWND window = WaitForWindow(copy.dwProcessId, kFrameClass, 10000);
+        bool resolved = false;
+        if (window && !signals.empty()) {
+            WriteAll(signals + "\\armed", std::to_string(i));
+            const DWORD asked = GetTickCount();
+            while (!resolved && GetTickCount() - asked < 5000) {
+                resolved =
+                    GetFileAttributesA((signals + "\\resolved").c_str()) != INVALID_FILE_ATTRIBUTES;
+                if (!resolved)
+                    Sleep(1);
+            }
+            DeleteFileA((signals + "\\resolved").c_str());
+        }
         if (window) {
             PostMessageA(window, WM_COMMAND, kSave, 0);
             PostMessageA(window, WM_COMMAND, kSettings, 0);
@@ -214,8 +233,16 @@ int main(int argc, char** argv) {
         if (WaitForSingleObject(copy.hProcess, 0) == WAIT_OBJECT_0) {
             ++exitedFirst;
         } else {
-            TerminateProcess(copy.hProcess, 9);
-            WaitForSingleObject(copy.hProcess, 10000);
+            if (resolved) {
+                WriteAll(signals + "\\kill", std::to_string(i));
+                if (WaitForSingleObject(copy.hProcess, 10000) == WAIT_OBJECT_0)
+                    ++signalled;
+            }
+            if (WaitForSingleObject(copy.hProcess, 0) != WAIT_OBJECT_0) {
+                TerminateProcess(copy.hProcess, 9);
+                WaitForSingleObject(copy.hProcess, 10000);
+                ++terminated;
+            }
             ++killed;
         }
         CloseHandle(copy.hProcess);
@@ -250,9 +277,10 @@ int main(int argc, char** argv) {
     CloseHandle(browser.hProcess);
 
     std::printf(
-        "runs %d: killed %d, ended before the kill %d; Pelorin.ini afterwards old %d, new %d; "
-        "snapshot files checked %d; torn or missing %d; temporary files left (not *.txt) %d; "
-        "seed %u\n",
-        count, killed, exitedFirst, iniOld, iniNew, snapshotsSeen, torn, strayTmp, seed);
+        "runs %d: killed %d (SIGKILL %d, TerminateProcess %d), ended before the kill %d; "
+        "Pelorin.ini afterwards old %d, new %d; snapshot files checked %d; torn or missing %d; "
+        "temporary files left (not *.txt) %d; seed %u\n",
+        count, killed, signalled, terminated, exitedFirst, iniOld, iniNew, snapshotsSeen, torn,
+        strayTmp, seed);
     return torn == 0 ? 0 : 1;
 }
