@@ -9,28 +9,6 @@
 namespace platform {
 namespace {
 
-// The folder that holds `path`, for a temporary file beside it.
-std::string FolderOf(const std::string& path) {
-    // In a double-byte code page such as 932 the second byte of a character
-    // may be 0x5C ("\x95\x5C"); only a backslash that starts a character
-    // separates.
-    std::size_t cut = std::string::npos;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
-            ++i;
-        } else if (path[i] == '\\' || path[i] == '/') {
-            cut = i;
-        }
-    }
-    if (cut == std::string::npos) {
-        return ".";
-    }
-    if (cut == 0 || path[cut - 1] == ':') {
-        return path.substr(0, cut + 1);  // "\x" and "C:\x": keep the root's separator
-    }
-    return path.substr(0, cut);
-}
-
 bool WriteAll(HANDLE file, const std::string& content) {
     const char* data = content.data();
     std::size_t left = content.size();
@@ -128,18 +106,17 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool ReplaceWholeFile(const std::string& path, const std::string& content) {
-    // The temporary file lives in the target's folder so that the final move
-    // is a rename on one volume. GetTempFileNameA creates it under a unique
-    // "pelXXXX.tmp" name, whose extension (and short name) can never match
-    // "*.txt", so a listing of snapshot files never sees a half-written one.
-    char temporary[MAX_PATH];
-    if (GetTempFileNameA(FolderOf(path).c_str(), "pel", 0, temporary) == 0) {
-        return false;
-    }
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // The temporary file is the target's own name plus ".tmp": beside it, so
+    // the final move is a rename on one volume, and ending in ".tmp" (its
+    // short name too), so a listing of "*.txt" never sees a half-written
+    // snapshot. The name is fixed rather than unique on purpose: a save that
+    // was killed half-way leaves at most one such file per target, which the
+    // next save to that target takes over, whereas unique names pile up
+    // until the system runs out of them and every save fails.
+    const std::string temporary = path + ".tmp";
+    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        DeleteFileA(temporary);
         return false;
     }
     bool ok = WriteAll(file, content) && FlushFileBuffers(file);
@@ -149,7 +126,7 @@ bool ReplaceWholeFile(const std::string& path, const std::string& content) {
     if (ok && MoveOver(temporary, path)) {
         return true;
     }
-    DeleteFileA(temporary);
+    DeleteFileA(temporary.c_str());
     return false;
 }
 

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/test_folder.h"
@@ -87,3 +89,16 @@ TEST(Win32Files, ShiftJisNamesWithABackslashByte) {
 }
 
 }  // namespace
+
+// A save killed half-way leaves its temporary file behind. The next save of
+// the same file must take it over rather than fail or leave a second one, so
+// that killed saves can never use up the names a save needs.
+TEST(Win32Files, ATemporaryFileLeftByAKilledSaveIsTakenOver) {
+    TestFolder folder;
+    ASSERT_TRUE(platform::CreateDirectoryAt("save"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("save\\1.txt.tmp", "half a sna"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("save\\1.txt", "whole"));
+    EXPECT_EQ(platform::ReadWholeFile("save\\1.txt"), "whole");
+    EXPECT_EQ(platform::ListMatchingEntries("save\\*"), std::vector<std::string>{"1.txt"});
+    EXPECT_EQ(platform::ListMatchingEntries("save\\*.txt"), std::vector<std::string>{"1.txt"});
+}
