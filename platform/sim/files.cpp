@@ -106,6 +106,7 @@ std::filesystem::path FileSystem::HostPath(const std::string& path) const {
 
 void FileSystem::ClearFaults() {
     failWriteAfter_.reset();
+    failReadAfter_.reset();
     failFlush_ = false;
     failRename_ = false;
     failCreateDirectory_ = false;
@@ -131,12 +132,25 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
         // grew meanwhile) read into a small buffer and append.
         const bool inside = got < content.size();
         char* into = inside ? content.data() + got : more;
-        const std::size_t room = inside ? content.size() - got : sizeof more;
+        std::size_t room = inside ? content.size() - got : sizeof more;
+        // The injected error strikes the first read that would return a byte
+        // past the limit; a file that ends at or before it reads whole.
+        bool failed = false;
+        if (failReadAfter_) {
+            const std::size_t left = *failReadAfter_ - std::min(got, *failReadAfter_);
+            if (left == 0) {
+                into = more;
+                room = sizeof more;
+                failed = true;
+            } else {
+                room = std::min(room, left);
+            }
+        }
         const ssize_t n = ::read(fd, into, room);
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n < 0) {
+        if (n < 0 || (failed && n > 0)) {
             ::close(fd);
             return std::nullopt;
         }

@@ -40,6 +40,9 @@ public:
     void FailCreateDirectory() { failCreateDirectory_ = true; }
     // ListMatchingEntries finds nothing, as when FindFirstFileA fails.
     void FailListing() { failListing_ = true; }
+    // ReadWholeFile gets `bytes` bytes of the file and then a read error (a
+    // failing disk or a dropped network share).
+    void FailReadAfter(std::size_t bytes) { failReadAfter_ = bytes; }
     void ClearFaults();
 
     // ---- What a test can observe ----
@@ -56,6 +59,7 @@ public:
 private:
     std::filesystem::path root_;
     std::optional<std::size_t> failWriteAfter_;
+    std::optional<std::size_t> failReadAfter_;
     bool failFlush_ = false;
     bool failRename_ = false;
     bool failCreateDirectory_ = false;
