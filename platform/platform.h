@@ -136,7 +136,15 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Replaces the whole file with `content` atomically: afterwards it holds
 // either exactly `content` (true) or, on any failure, exactly what it held
-// before (false). Never leaves a temporary file that matches "*.txt".
+// before (false). The new content is first written to a temporary file named
+// `path` plus ".tmp", so it never leaves a file that matches "*.txt".
 bool ReplaceWholeFile(const std::string& path, const std::string& content);
+
+// Removes the temporary files that replacements of the files matching
+// `pattern` (such as "save\\*.txt") left behind when they were cut short: the
+// process killed or the power lost between writing a temporary file and
+// moving it over its target. Folders of such names are left alone. Only for
+// a moment when no replacement of those files can be under way.
+void RemoveInterruptedReplacements(const std::string& pattern);
 
 }  // namespace platform

@@ -18,6 +18,10 @@ bool CSnapshotManager::Startup() {
             "\x83\x47\x83\x89\x81\x5b");
         return false;
     }
+    // A killed save leaves its temporary file behind; with one copy of the
+    // program running at a time, none of ours can be in use at start-up.
+    RemoveInterruptedSnapshotSaves();
+    RemoveInterruptedSettingsSave();
     LoadSettings();
     if (RestoreWhenStart != 0)
         Restore(std::string());

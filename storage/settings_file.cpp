@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/platform.h"
 #include "storage/profile_document.h"
 
 namespace {
@@ -49,6 +50,10 @@ void LoadSettingsFile(Settings& settings) {
         if (value < field.low || value > field.high)
             value = defaults.*field.member;
     }
+}
+
+void RemoveInterruptedSettingsSave() {
+    platform::RemoveInterruptedReplacements(kFileName);
 }
 
 bool SaveSettingsFile(const Settings& settings) {

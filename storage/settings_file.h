@@ -23,6 +23,10 @@ struct Settings {
 // its default.
 void LoadSettingsFile(Settings& settings);
 
+// Removes the temporary file of a settings save that was cut short. Only at
+// start-up, before any save.
+void RemoveInterruptedSettingsSave();
+
 // Writes the nine lines of "Pelorin.ini" from `settings` as they are (no
 // range check), atomically. False when the file was not written; the old
 // file is then untouched.

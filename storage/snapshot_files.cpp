@@ -55,6 +55,10 @@ bool EnsureSaveFolder() {
     return platform::IsDirectory(kSaveFolder) || platform::CreateDirectoryAt(kSaveFolder);
 }
 
+void RemoveInterruptedSnapshotSaves() {
+    platform::RemoveInterruptedReplacements(kSnapshotPattern);
+}
+
 std::string MakeSnapshotFileName() {
     std::optional<std::tm> now = platform::LocalTimeNow();
     if (!now)

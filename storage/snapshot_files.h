@@ -11,6 +11,10 @@
 // True when "save" is a directory or could be created.
 bool EnsureSaveFolder();
 
+// Removes the temporary files of snapshot saves that were cut short (the
+// program killed, the power lost). Only at start-up, before any save.
+void RemoveInterruptedSnapshotSaves();
+
 // "save\" + the local time as %Y%m%d%H%M%S + ".txt"; empty when the time
 // cannot be had.
 std::string MakeSnapshotFileName();

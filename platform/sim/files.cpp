@@ -170,13 +170,13 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
 bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& content) {
     ++replaceCount_;
     const std::filesystem::path target = HostPath(path);
-    // Same folder as the target so that the rename cannot cross devices; the
-    // name ends in ".tmp" so that no listing of "*.txt" ever sees it.
+    // The target's name plus ".tmp", as on Windows: beside it, so the rename
+    // cannot cross devices, and never seen by a listing of "*.txt". One left
+    // by an interrupted replacement is taken over.
     std::filesystem::path temporary = target;
-    temporary +=
-        "." + std::to_string(::getpid()) + "-" + std::to_string(++temporaryCounter_) + ".tmp";
+    temporary += ".tmp";
 
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         return false;
     }
@@ -242,6 +242,16 @@ std::vector<std::string> FileSystem::ListMatchingEntries(const std::string& patt
     return names;
 }
 
+void FileSystem::RemoveInterruptedReplacements(const std::string& pattern) {
+    const std::vector<std::size_t> separators = Separators(pattern);
+    const std::string folder =
+        separators.empty() ? std::string() : pattern.substr(0, separators.back() + 1);
+    for (const std::string& name : ListMatchingEntries(pattern + ".tmp")) {
+        // unlink, like DeleteFileA, refuses a folder.
+        ::unlink(HostPath(folder + name).c_str());
+    }
+}
+
 FileSystem* CurrentFileSystem() {
     return g_current;
 }
@@ -281,6 +291,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 bool ReplaceWholeFile(const std::string& path, const std::string& content) {
     sim::FileSystem* files = sim::CurrentFileSystem();
     return files != nullptr && files->ReplaceWholeFile(path, content);
+}
+
+void RemoveInterruptedReplacements(const std::string& pattern) {
+    if (sim::FileSystem* files = sim::CurrentFileSystem()) {
+        files->RemoveInterruptedReplacements(pattern);
+    }
 }
 
 }  // namespace platform

@@ -55,6 +55,7 @@ public:
     bool IsDirectory(const std::string& path) const;
     bool CreateDirectoryAt(const std::string& path);
     std::vector<std::string> ListMatchingEntries(const std::string& pattern) const;
+    void RemoveInterruptedReplacements(const std::string& pattern);
 
 private:
     std::filesystem::path root_;
@@ -65,7 +66,6 @@ private:
     bool failCreateDirectory_ = false;
     bool failListing_ = false;
     int replaceCount_ = 0;
-    unsigned temporaryCounter_ = 0;
 };
 
 // The file system the platform calls use, or nullptr. Without one, reads find

@@ -47,6 +47,20 @@ bool MoveOver(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// The folder part of `path` with its final backslash, or "" for a bare name.
+// A backslash that is the second byte of a two-byte character is no separator.
+std::string FolderOf(const std::string& path) {
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+            ++i;
+        } else if (path[i] == '\\' || path[i] == '/') {
+            end = i + 1;
+        }
+    }
+    return path.substr(0, end);
+}
+
 }  // namespace
 
 bool IsDirectory(const std::string& path) {
@@ -128,6 +142,16 @@ bool ReplaceWholeFile(const std::string& path, const std::string& content) {
     }
     DeleteFileA(temporary.c_str());
     return false;
+}
+
+void RemoveInterruptedReplacements(const std::string& pattern) {
+    // A pattern of long names only: a short 8.3 name has a single dot, so
+    // "*.txt.tmp" cannot match one by its short name.
+    const std::string folder = FolderOf(pattern);
+    for (const std::string& name : ListMatchingEntries(pattern + ".tmp")) {
+        // Fails, as wanted, on a folder or a read-only file of that name.
+        DeleteFileA((folder + name).c_str());
+    }
 }
 
 }  // namespace platform

@@ -16,5 +16,5 @@ add_test(NAME hardening_e2e
 # Saves interrupted by killing the program at random moments; a measurement
 # run by scripts/killed-saves, not a ctest test (a thousand runs take minutes).
 add_executable(killed_saves kill/killed_saves.cpp)
-target_link_libraries(killed_saves PRIVATE user32)
+target_link_libraries(killed_saves PRIVATE e2e_support user32)
 add_dependencies(killed_saves Pelorin fixture_browser)

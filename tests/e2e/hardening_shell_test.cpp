@@ -1,6 +1,7 @@
 // The real program against a hostile file system and absurd settings: the
 // settings file held open by another program, a read-only or vanished save
-// folder, and waits and intervals that no one should type.
+// folder, temporary files left by killed saves, and waits and intervals that
+// no one should type.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -91,6 +92,20 @@ TEST_F(HardeningTest, SaveFolderRemovedAfterStartUp) {
     pelorin_.PostCommand(IDM_SAVE);
     EXPECT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }));
     EXPECT_TRUE(StrayFiles().empty());
+}
+
+// Saves killed half-way leave their temporary files behind; the next start
+// clears them and leaves the snapshots and every other file alone.
+TEST_F(HardeningTest, StartClearsWhatKilledSavesLeftBehind) {
+    WriteSnapshot("20261209010203.txt", {"about:kept"});
+    const std::string kept = ReadOr("save\\20261209010203.txt");
+    ASSERT_TRUE(WriteFileBytes(Path("save\\20261209010204.txt.tmp"), "[0]\r\nopt"));
+    ASSERT_TRUE(WriteFileBytes(Path("Pelorin.ini.tmp"), "[Setting]\r\nAuto"));
+    ASSERT_TRUE(WriteFileBytes(Path("save\\notes.tmp"), "mine"));
+    StartResident(pelorin_);
+    EXPECT_EQ(StrayFiles(), std::vector<std::string>{"notes.tmp"});
+    EXPECT_EQ(GetFileAttributesA(Path("Pelorin.ini.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadOr("save\\20261209010203.txt"), kept);
 }
 
 // A read-only save folder. Windows ignores the attribute on folders; Wine

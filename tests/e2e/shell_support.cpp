@@ -92,20 +92,8 @@ std::optional<DWORD> PelorinProcess::WaitForExit(std::chrono::milliseconds limit
     return code;
 }
 
-// The program still has the file open for writing, so it is read with
-// write sharing, which e2e::ReadFileBytes does not allow.
 std::string PelorinProcess::Output() const {
-    HANDLE file = CreateFileA(outputPath_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<unreadable>";
-    std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
+    return e2e::ReadFileBytes(outputPath_).value_or("<unreadable>");
 }
 
 void PelorinProcess::Kill() {

@@ -78,4 +78,27 @@ TEST(PlatformFiles, ListingMatchesTheExtensionWithoutRegardToCase) {
     EXPECT_TRUE(platform::ListMatchingEntries("*.txt").empty());
 }
 
+// A save killed between writing its temporary file and moving it leaves the
+// target's name plus ".tmp". Clearing those must not touch anything else:
+// the snapshots themselves, files of other names, folders.
+TEST(PlatformFiles, InterruptedReplacementsAreRemovedAndNothingElse) {
+    TestFolder folder;
+    ASSERT_TRUE(platform::CreateDirectoryAt("save"));
+    for (const char* name : {"save\\20050412153012.txt.tmp", "save\\20050412153013.TXT.tmp",
+                             "Pelorin.ini.tmp", "save\\20050412153012.txt", "save\\notes.tmp",
+                             "save\\a.txt.tmp.bak", "save\\Pelorin.ini.tmp", "other.ini.tmp"}) {
+        ASSERT_TRUE(platform::ReplaceWholeFile(name, "x")) << name;
+    }
+    ASSERT_TRUE(platform::CreateDirectoryAt("save\\folder.txt.tmp"));
+
+    platform::RemoveInterruptedReplacements("save\\*.txt");
+    platform::RemoveInterruptedReplacements("Pelorin.ini");
+    EXPECT_EQ(Sorted(platform::ListMatchingEntries("save\\*")),
+              (std::vector<std::string>{"20050412153012.txt", "Pelorin.ini.tmp", "a.txt.tmp.bak",
+                                        "folder.txt.tmp", "notes.tmp"}));
+    EXPECT_EQ(Sorted(platform::ListMatchingEntries("*.tmp")),
+              std::vector<std::string>{"other.ini.tmp"});
+    EXPECT_EQ(platform::ReadWholeFile("save\\20050412153012.txt"), "x");
+}
+
 }  // namespace

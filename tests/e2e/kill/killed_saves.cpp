@@ -10,15 +10,22 @@
 // each copy save a snapshot and confirm the settings dialog, and terminates
 // it at a random moment of that work. After every kill, each file in the save folder
 // matching *.txt must hold exactly the bytes of a complete snapshot, and
-// Pelorin.ini exactly its old or its new content. Prints the counts; exits 1
-// when any file was found torn or missing.
+// Pelorin.ini exactly its old or its new content. The temporary files a kill
+// leaves are counted and left for the next copy, whose start must clear them:
+// after a last copy started and ended normally, none may be left. Prints the
+// counts; exits 1 when any file was found torn or missing, or a temporary
+// file outlived that last start.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "support/browser_fixture.h"
 
 namespace {
 
@@ -64,22 +71,6 @@ HWND WaitForWindow(DWORD pid, const char* className, DWORD limitMs) {
         Sleep(5);
     }
     return nullptr;
-}
-
-std::string ReadAll(const std::string& path, bool& exists) {
-    exists = false;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    exists = true;
-    std::string content;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        content.append(buffer, got);
-    CloseHandle(file);
-    return content;
 }
 
 bool WriteAll(const std::string& path, const std::string& bytes) {
@@ -186,8 +177,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the reference save wrote %zu files\n", names.size());
         return 2;
     }
-    bool exists = false;
-    const std::string complete = ReadAll(save + "\\" + names[0], exists);
+    const std::string complete = e2e::ReadFileBytes(save + "\\" + names[0]).value_or("");
 
     std::mt19937 random(seed);
     // From the frame's appearance, the save, the dialog and its confirmed
@@ -196,7 +186,10 @@ int main(int argc, char** argv) {
     std::uniform_int_distribution<int> delay(0, 50);
     const std::string signals = argc > 5 ? WindowsPath(argv[5]) : std::string();
     int killed = 0, exitedFirst = 0, torn = 0, iniNew = 0, iniOld = 0, strayTmp = 0;
-    int snapshotsSeen = 0, signalled = 0, terminated = 0;
+    int snapshotsSeen = 0, signalled = 0, terminated = 0, mostStrayAtOnce = 0;
+    const auto temporaryFiles = [&] {
+        return Entries(save + "\\*.tmp").size() + Entries(folder + "\\*.tmp").size();
+    };
     for (int i = 0; i < count; ++i) {
         WriteAll(ini, kOldIni);
         PROCESS_INFORMATION copy = Start(pelorin, "", folder);
@@ -249,38 +242,44 @@ int main(int argc, char** argv) {
 
         for (const std::string& name : Entries(save + "\\*.txt")) {
             ++snapshotsSeen;
-            if (ReadAll(save + "\\" + name, exists) != complete) {
+            if (e2e::ReadFileBytes(save + "\\" + name) != complete) {
                 ++torn;
                 std::printf("torn snapshot after kill %d: %s\n", i, name.c_str());
             }
         }
-        for (const std::string& name : Entries(save + "\\*.tmp")) {
-            ++strayTmp;
-            DeleteFileA((save + "\\" + name).c_str());
-        }
-        for (const std::string& name : Entries(folder + "\\*.tmp")) {
-            ++strayTmp;
-            DeleteFileA((folder + "\\" + name).c_str());
-        }
-        const std::string settings = ReadAll(ini, exists);
-        if (exists && settings == kNewIni) {
+        const int stray = static_cast<int>(temporaryFiles());
+        strayTmp += stray;
+        mostStrayAtOnce = std::max(mostStrayAtOnce, stray);
+        const std::optional<std::string> settings = e2e::ReadFileBytes(ini);
+        if (settings == kNewIni) {
             ++iniNew;
-        } else if (exists && settings == kOldIni) {
+        } else if (settings == kOldIni) {
             ++iniOld;
         } else {
             ++torn;
             std::printf("torn or missing Pelorin.ini after kill %d (%zu bytes)\n", i,
-                        settings.size());
+                        settings.value_or("").size());
         }
     }
+
+    // A last copy, started and ended normally: its start clears what the
+    // kills left (the exit posted now runs once the start-up is over).
+    PROCESS_INFORMATION last = Start(pelorin, "", folder);
+    if (HWND lastFrame = WaitForWindow(last.dwProcessId, kFrameClass, 10000))
+        PostMessageA(lastFrame, WM_COMMAND, kExit, 0);
+    if (WaitForSingleObject(last.hProcess, 10000) != WAIT_OBJECT_0)
+        TerminateProcess(last.hProcess, 9);
+    CloseHandle(last.hProcess);
+    const int leftAtEnd = static_cast<int>(temporaryFiles());
     TerminateProcess(browser.hProcess, 0);
     CloseHandle(browser.hProcess);
 
     std::printf(
         "runs %d: killed %d (SIGKILL %d, TerminateProcess %d), ended before the kill %d; "
         "Pelorin.ini afterwards old %d, new %d; snapshot files checked %d; torn or missing %d; "
-        "temporary files left (not *.txt) %d; seed %u\n",
+        "temporary files (not *.txt) found after kills %d, at most %d at once, "
+        "left after a normal start %d; seed %u\n",
         count, killed, signalled, terminated, exitedFirst, iniOld, iniNew, snapshotsSeen, torn,
-        strayTmp, seed);
-    return torn == 0 ? 0 : 1;
+        strayTmp, mostStrayAtOnce, leftAtEnd, seed);
+    return torn == 0 && leftAtEnd == 0 ? 0 : 1;
 }

@@ -64,7 +64,8 @@ bool CloseEveryBrowserFrame(std::chrono::milliseconds limit = 10000ms);
 // that "save" and "Pelorin.ini" start from nothing. Returns its path.
 std::string EnterFreshDirectory(const std::string& name);
 
-// The whole file, or nullopt when it cannot be read.
+// The whole file, or nullopt when it cannot be read. Reads also a file that
+// another process has open for writing.
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
 }  // namespace e2e

@@ -66,6 +66,19 @@ TEST_F(Startup, RestoresTheNewestSnapshotOnlyWhenAsked) {
               "\"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE\" http://a/");
 }
 
+TEST_F(Startup, ClearsWhatKilledSavesLeftBehind) {
+    ASSERT_TRUE(platform::CreateDirectoryAt("save"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("save\\20050412153012.txt", "[0]\r\nstyle=1\r\n"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("save\\20050412153013.txt.tmp", "[0]\r\nsty"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini.tmp", "[Setting]\r\nAutoSave=1\r\n"));
+    CSnapshotManager manager;
+    ASSERT_TRUE(manager.Startup());
+    EXPECT_EQ(platform::ListMatchingEntries("save\\*"),
+              std::vector<std::string>{"20050412153012.txt"});
+    EXPECT_TRUE(platform::ListMatchingEntries("*.tmp").empty());
+    EXPECT_EQ(manager.AutoSave, 0) << "a cut settings save is not read";
+}
+
 TEST(StartupFailure, FolderThatCannotBeMadeShowsTheErrorAndStops) {
     using Obstacle = void (*)();
     const std::pair<const char*, Obstacle> obstacles[] = {
