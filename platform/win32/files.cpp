@@ -145,10 +145,14 @@ bool ReplaceWholeFile(const std::string& path, const std::string& content) {
 }
 
 void RemoveInterruptedReplacements(const std::string& pattern) {
-    // A pattern of long names only: a short 8.3 name has a single dot, so
-    // "*.txt.tmp" cannot match one by its short name.
     const std::string folder = FolderOf(pattern);
     for (const std::string& name : ListMatchingEntries(pattern + ".tmp")) {
+        // The system matches patterns against 8.3 short names too, and by its
+        // short name "A~1.TMP" a file "a.tmpl" matches "*.tmp": only names
+        // that really end in our ".tmp" are ours.
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".tmp") != 0) {
+            continue;
+        }
         // Fails, as wanted, on a folder or a read-only file of that name.
         DeleteFileA((folder + name).c_str());
     }
