@@ -10,7 +10,8 @@ add_executable(shell_e2e_tests
   shell_settings_test.cpp
   shell_timer_interval_test.cpp
   shell_resources_test.cpp)
-target_include_directories(shell_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/shell/resources)
+target_include_directories(shell_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/shell/resources
+  ${PROJECT_BINARY_DIR}/generated)
 target_link_libraries(shell_e2e_tests PRIVATE e2e_test_base shell32 user32 gdi32 advapi32 version)
 add_dependencies(shell_e2e_tests Pelorin fixture_browser marker_program)
 

@@ -9,11 +9,13 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "resource.h"
 #include "shell_support.h"
 #include "support/browser_fixture.h"
+#include "version.h"
 
 namespace shell_e2e {
 namespace {
@@ -244,10 +246,26 @@ TEST_F(ShellResourcesTest, CarriesAVersionAndItsStrings) {
     ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
-    char* name = nullptr;
-    ASSERT_TRUE(VerQueryValueA(info.data(), "\\StringFileInfo\\041104b0\\OriginalFilename",
-                               reinterpret_cast<void**>(&name), &length));
-    EXPECT_STREQ(name, "Pelorin.exe");
+    // The numbers and texts are the project's version, the one the zip names.
+    const DWORD high = MAKELONG(PELORIN_VERSION_MINOR, PELORIN_VERSION_MAJOR);
+    const DWORD low = MAKELONG(0, PELORIN_VERSION_PATCH);
+    EXPECT_EQ(fixed->dwFileVersionMS, high);
+    EXPECT_EQ(fixed->dwFileVersionLS, low);
+    EXPECT_EQ(fixed->dwProductVersionMS, high);
+    EXPECT_EQ(fixed->dwProductVersionLS, low);
+    const std::vector<std::pair<const char*, const char*>> strings = {
+        {"OriginalFilename", "Pelorin.exe"},
+        {"FileVersion", PELORIN_VERSION_TEXT},
+        {"ProductVersion", PELORIN_VERSION_TEXT},
+    };
+    for (const auto& [key, expected] : strings) {
+        char* value = nullptr;
+        const std::string path = std::string("\\StringFileInfo\\041104b0\\") + key;
+        ASSERT_TRUE(
+            VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length))
+            << key;
+        EXPECT_STREQ(value, expected) << key;
+    }
 }
 
 // A GUI program that needs no DLL beside it: every import is the system's.
