@@ -12,8 +12,8 @@
 //  - a header stores the pairs gathered since the previous header under that
 //    header's name (replacing an earlier section of the same name whole, also
 //    with no pairs); at the end of the input the last section is stored only
-//    when it gathered at least one pair; pairs before the first header are
-//    dropped.
+//    when it gathered at least one pair; pairs before the first header belong
+//    to the first section, and without any header nothing is stored.
 // Writing: "[name]" CR LF, then "key=value" CR LF per pair, for every section
 // in order; nothing else, and zero bytes for empty data. Text that cannot be
 // read back the same (CR or LF in a name, key or value, "=" in a key, ...)
