@@ -170,11 +170,11 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
 bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& content) {
     ++replaceCount_;
     const std::filesystem::path target = HostPath(path);
-    // The target's name plus ".tmp", as on Windows: beside it, so the rename
-    // cannot cross devices, and never seen by a listing of "*.txt". One left
-    // by an interrupted replacement is taken over.
+    // The target's name plus the program's own suffix, as on Windows: beside
+    // it, so the rename cannot cross devices, and never seen by a listing of
+    // "*.txt". One left by an interrupted replacement is taken over.
     std::filesystem::path temporary = target;
-    temporary += ".tmp";
+    temporary += platform::kReplacementSuffix;
 
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -246,7 +246,14 @@ void FileSystem::RemoveInterruptedReplacements(const std::string& pattern) {
     const std::vector<std::size_t> separators = Separators(pattern);
     const std::string folder =
         separators.empty() ? std::string() : pattern.substr(0, separators.back() + 1);
-    for (const std::string& name : ListMatchingEntries(pattern + ".tmp")) {
+    const std::string suffix = platform::kReplacementSuffix;
+    for (const std::string& name : ListMatchingEntries(pattern + suffix)) {
+        // Letters match without regard to case, but only the exact suffix is
+        // one this program made.
+        if (name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+            continue;
+        }
         // unlink, like DeleteFileA, refuses a folder.
         ::unlink(HostPath(folder + name).c_str());
     }

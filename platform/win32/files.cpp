@@ -120,14 +120,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool ReplaceWholeFile(const std::string& path, const std::string& content) {
-    // The temporary file is the target's own name plus ".tmp": beside it, so
-    // the final move is a rename on one volume, and ending in ".tmp" (its
-    // short name too), so a listing of "*.txt" never sees a half-written
-    // snapshot. The name is fixed rather than unique on purpose: a save that
-    // was killed half-way leaves at most one such file per target, which the
-    // next save to that target takes over, whereas unique names pile up
-    // until the system runs out of them and every save fails.
-    const std::string temporary = path + ".tmp";
+    // The temporary file is the target's own name plus the program's own
+    // suffix: beside it, so the final move is a rename on one volume. The
+    // name is fixed rather than unique on purpose: a save that was killed
+    // half-way leaves at most one such file per target, which the next save
+    // to that target takes over, whereas unique names pile up until the
+    // system runs out of them and every save fails.
+    const std::string temporary = path + kReplacementSuffix;
     HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -146,11 +145,14 @@ bool ReplaceWholeFile(const std::string& path, const std::string& content) {
 
 void RemoveInterruptedReplacements(const std::string& pattern) {
     const std::string folder = FolderOf(pattern);
-    for (const std::string& name : ListMatchingEntries(pattern + ".tmp")) {
-        // The system matches patterns against 8.3 short names too, and by its
-        // short name "A~1.TMP" a file "a.tmpl" matches "*.tmp": only names
-        // that really end in our ".tmp" are ours.
-        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".tmp") != 0) {
+    const std::string suffix = kReplacementSuffix;
+    for (const std::string& name : ListMatchingEntries(pattern + suffix)) {
+        // The system matches patterns against 8.3 short names too (by its
+        // short name "A~1.TMP" a file "a.tmpl" matches "*.tmp"), so a name
+        // found need not end as the pattern does: only names that really end
+        // in our suffix are ours.
+        if (name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
             continue;
         }
         // Fails, as wanted, on a folder or a read-only file of that name.

@@ -96,7 +96,7 @@ TEST(Win32Files, ShiftJisNamesWithABackslashByte) {
 TEST(Win32Files, ATemporaryFileLeftByAKilledSaveIsTakenOver) {
     TestFolder folder;
     ASSERT_TRUE(platform::CreateDirectoryAt("save"));
-    ASSERT_TRUE(platform::ReplaceWholeFile("save\\1.txt.tmp", "half a sna"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("save\\1.txt~pelorin.tmp", "half a sna"));
     ASSERT_TRUE(platform::ReplaceWholeFile("save\\1.txt", "whole"));
     EXPECT_EQ(platform::ReadWholeFile("save\\1.txt"), "whole");
     EXPECT_EQ(platform::ListMatchingEntries("save\\*"), std::vector<std::string>{"1.txt"});
