@@ -149,6 +149,14 @@ inline constexpr char kReplacementSuffix[] = "~pelorin.tmp";
 // target, which the next replacement of that target takes over.
 bool ReplaceWholeFile(const std::string& path, const std::string& content);
 
+// As ReplaceWholeFile; but where no replacement can be made because no file
+// may be created beside `path`, or because another program holds `path` open
+// in a way that lets it be written but not replaced, the content is written
+// into `path` itself (created or emptied, then written), and a failure
+// part-way then leaves it cut short. True when the file holds exactly
+// `content`; false, with the file as it was, when it cannot be opened.
+bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content);
+
 // Removes the temporary files that replacements of the files matching
 // `pattern` (such as "save\\*.txt") left behind when they were cut short: the
 // process killed or the power lost between writing a temporary file and

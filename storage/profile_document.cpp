@@ -134,6 +134,10 @@ bool ProfileDocument::Write(const ProfileData& data) const {
     return platform::ReplaceWholeFile(path_, FormatProfile(data));
 }
 
+bool ProfileDocument::WriteOrOverwrite(const ProfileData& data) const {
+    return platform::ReplaceOrOverwriteWholeFile(path_, FormatProfile(data));
+}
+
 std::string IntToString(std::int32_t value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);

@@ -109,6 +109,8 @@ void FileSystem::ClearFaults() {
     failReadAfter_.reset();
     failFlush_ = false;
     failRename_ = false;
+    failCreateTemporary_ = false;
+    holdTarget_ = false;
     failCreateDirectory_ = false;
     failListing_ = false;
 }
@@ -167,7 +169,7 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
     return content;
 }
 
-bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& content) {
+FileSystem::Replacement FileSystem::Replace(const std::string& path, const std::string& content) {
     ++replaceCount_;
     const std::filesystem::path target = HostPath(path);
     // The target's name plus the program's own suffix, as on Windows: beside
@@ -176,9 +178,12 @@ bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& co
     std::filesystem::path temporary = target;
     temporary += platform::kReplacementSuffix;
 
+    if (failCreateTemporary_) {
+        return Replacement::Refused;
+    }
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return errno == EACCES || errno == EISDIR ? Replacement::Refused : Replacement::Failed;
     }
     bool ok;
     if (failWriteAfter_) {
@@ -193,16 +198,39 @@ bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& co
     if (::close(fd) != 0) {
         ok = false;
     }
+    bool refused = false;
     if (ok && !failRename_) {
-        // rename() would also replace an empty folder; Windows never does.
+        // rename() would also replace an empty folder; Windows refuses it
+        // (access denied, as for a file that is held open).
         std::error_code error;
-        if (!std::filesystem::is_directory(target, error) &&
-            ::rename(temporary.c_str(), target.c_str()) == 0) {
-            return true;
+        refused = holdTarget_ || std::filesystem::is_directory(target, error);
+        if (!refused && ::rename(temporary.c_str(), target.c_str()) == 0) {
+            return Replacement::Done;
         }
     }
     ::unlink(temporary.c_str());
-    return false;
+    return refused ? Replacement::Refused : Replacement::Failed;
+}
+
+bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& content) {
+    return Replace(path, content) == Replacement::Done;
+}
+
+bool FileSystem::ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content) {
+    const Replacement result = Replace(path, content);
+    if (result != Replacement::Refused) {
+        return result == Replacement::Done;
+    }
+    // Opening a folder for writing fails here as on Windows.
+    int fd = ::open(HostPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = WriteAll(fd, content.data(), content.size());
+    if (::close(fd) != 0) {
+        ok = false;
+    }
+    return ok;
 }
 
 bool FileSystem::IsDirectory(const std::string& path) const {
@@ -298,6 +326,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 bool ReplaceWholeFile(const std::string& path, const std::string& content) {
     sim::FileSystem* files = sim::CurrentFileSystem();
     return files != nullptr && files->ReplaceWholeFile(path, content);
+}
+
+bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr && files->ReplaceOrOverwriteWholeFile(path, content);
 }
 
 void RemoveInterruptedReplacements(const std::string& pattern) {
