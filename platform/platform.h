@@ -106,10 +106,6 @@ ProcessId StartProcess(const std::string& application, const std::string& comman
 // Blocks the calling thread for `milliseconds`.
 void SleepFor(std::uint32_t milliseconds);
 
-// Milliseconds since some fixed moment of this run, never going backwards and
-// never ahead of the time that really passed: for measuring intervals only.
-std::uint64_t MonotonicMilliseconds();
-
 // The current local time (daylight saving included); absent on failure.
 std::optional<std::tm> LocalTimeNow();
 
