@@ -106,10 +106,6 @@ ProcessId StartProcess(const std::string& application, const std::string& comman
 // Blocks the calling thread for `milliseconds`.
 void SleepFor(std::uint32_t milliseconds);
 
-// Milliseconds since some fixed moment of this run, never going backwards and
-// never ahead of the time that really passed: for measuring intervals only.
-std::uint64_t MonotonicMilliseconds();
-
 // The current local time (daylight saving included); absent on failure.
 std::optional<std::tm> LocalTimeNow();
 
@@ -134,17 +130,35 @@ std::vector<std::string> ListMatchingEntries(const std::string& pattern);
 // a folder, no access).
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
+// What an atomic replacement of `path` writes first, beside it, as `path`
+// followed by this: a name that only this program makes, so that clearing
+// what killed replacements left can never take a user's file ("x.txt.tmp",
+// "Pelorin.ini.tmp" and the like are left alone). Not ".txt" at the end, in
+// the long name or the short one, so no listing of "*.txt" ever sees it.
+inline constexpr char kReplacementSuffix[] = "~pelorin.tmp";
+
 // Replaces the whole file with `content` atomically: afterwards it holds
 // either exactly `content` (true) or, on any failure, exactly what it held
-// before (false). The new content is first written to a temporary file named
-// `path` plus ".tmp", so it never leaves a file that matches "*.txt".
+// before (false). The new content is first written to `path` plus
+// kReplacementSuffix and then moved over `path`; that temporary name is fixed,
+// so a replacement that was cut short leaves at most one such file per
+// target, which the next replacement of that target takes over.
 bool ReplaceWholeFile(const std::string& path, const std::string& content);
+
+// As ReplaceWholeFile; but where no replacement can be made because no file
+// may be created beside `path`, or because another program holds `path` open
+// in a way that lets it be written but not replaced, the content is written
+// into `path` itself (created or emptied, then written), and a failure
+// part-way then leaves it cut short. True when the file holds exactly
+// `content`; false, with the file as it was, when it cannot be opened.
+bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content);
 
 // Removes the temporary files that replacements of the files matching
 // `pattern` (such as "save\\*.txt") left behind when they were cut short: the
 // process killed or the power lost between writing a temporary file and
-// moving it over its target. Folders of such names are left alone. Only for
-// a moment when no replacement of those files can be under way.
+// moving it over its target. Only names made by a replacement are touched;
+// folders of such names are left alone. Only for a moment when no
+// replacement of those files can be under way.
 void RemoveInterruptedReplacements(const std::string& pattern);
 
 }  // namespace platform

@@ -59,16 +59,12 @@ void CSnapshotManager::Restore(const std::string& path) {
     const std::uint32_t createWait = WaitWithin(CreateWait, 100, 60000, 300);
     const std::uint32_t resizeWait = WaitWithin(ResizeWait, 500, 300000, 500);
 
-    // Each CreateWait counts from the start of its launch: starting a process
-    // takes time of its own (tens of milliseconds, far more under load), and
-    // the browser comes up during it. The sleep is what is left of the wait,
-    // so at least CreateWait still passes after each start.
+    // The whole CreateWait after each start, the last one included, however
+    // long the start itself took: a slow machine is the one whose browser
+    // needs the time most.
     for (BrowserWindowRecord& record : records) {
-        const std::uint64_t started = platform::MonotonicMilliseconds();
         record.pid = LaunchBrowser(record.option);
-        const std::uint64_t spent = platform::MonotonicMilliseconds() - started;
-        if (spent < createWait)
-            platform::SleepFor(createWait - static_cast<std::uint32_t>(spent));
+        platform::SleepFor(createWait);
     }
     platform::SleepFor(resizeWait);
 

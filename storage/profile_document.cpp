@@ -41,9 +41,10 @@ public:
             Header(line.substr(1, line.size() - 2));
             return;
         }
-        // Pairs before the first header belong to no section and are dropped.
+        // Pairs before the first header are gathered like any other: the
+        // first header takes them into its section (see Header).
         const std::size_t equals = line.find('=');
-        if (equals != std::string_view::npos && inSection_) {
+        if (equals != std::string_view::npos) {
             StoreAtEnd(pairs_, line.substr(0, equals), line.substr(equals + 1));
         }
     }
@@ -58,12 +59,15 @@ public:
 private:
     void Header(std::string_view name) {
         // An empty section is stored when another header follows it, but
-        // not at the end of the input (see Finish).
+        // not at the end of the input (see Finish). The first header stores
+        // nothing and keeps what was gathered before it, so pairs that stand
+        // above every header belong to the first section; without any header
+        // they are never stored.
         if (inSection_) {
             StoreAtEnd(data_.sections(), name_, std::move(pairs_));
+            // A moved-from map is valid but unspecified: start from a known empty one.
+            pairs_.clear();
         }
-        // A moved-from map is valid but unspecified: start from a known empty one.
-        pairs_.clear();
         name_.assign(name);
         inSection_ = true;
     }
@@ -128,6 +132,10 @@ ProfileData ProfileDocument::Read() const {
 
 bool ProfileDocument::Write(const ProfileData& data) const {
     return platform::ReplaceWholeFile(path_, FormatProfile(data));
+}
+
+bool ProfileDocument::WriteOrOverwrite(const ProfileData& data) const {
+    return platform::ReplaceOrOverwriteWholeFile(path_, FormatProfile(data));
 }
 
 std::string IntToString(std::int32_t value) {

@@ -12,8 +12,8 @@
 //  - a header stores the pairs gathered since the previous header under that
 //    header's name (replacing an earlier section of the same name whole, also
 //    with no pairs); at the end of the input the last section is stored only
-//    when it gathered at least one pair; pairs before the first header are
-//    dropped.
+//    when it gathered at least one pair; pairs before the first header belong
+//    to the first section, and without any header nothing is stored.
 // Writing: "[name]" CR LF, then "key=value" CR LF per pair, for every section
 // in order; nothing else, and zero bytes for empty data. Text that cannot be
 // read back the same (CR or LF in a name, key or value, "=" in a key, ...)
@@ -64,6 +64,11 @@ public:
     // Replaces the file with exactly `data`, atomically. True only when the
     // whole content reached the file; on false the earlier file is untouched.
     bool Write(const ProfileData& data) const;
+    // As Write; but where no replacement can be made (no file may be created
+    // beside this one, or another program holds it open for writing but not
+    // for replacing), writes the file where it is, so that a failure part-way
+    // leaves it cut short. True only when the whole content reached the file.
+    bool WriteOrOverwrite(const ProfileData& data) const;
 
     const std::string& path() const { return path_; }
 

@@ -61,5 +61,8 @@ bool SaveSettingsFile(const Settings& settings) {
     for (const SettingField& field : kFields) {
         data.Set(kSection, field.key, IntToString(settings.*field.member));
     }
-    return ProfileDocument(kFileName).Write(data);
+    // Atomically where it can be done; where the folder lets no file be made
+    // beside "Pelorin.ini", or another program holds it open for writing,
+    // the settings are written into the file itself rather than lost.
+    return ProfileDocument(kFileName).WriteOrOverwrite(data);
 }

@@ -28,6 +28,6 @@ void LoadSettingsFile(Settings& settings);
 void RemoveInterruptedSettingsSave();
 
 // Writes the nine lines of "Pelorin.ini" from `settings` as they are (no
-// range check), atomically. False when the file was not written; the old
-// file is then untouched.
+// range check), atomically where the file can be replaced and in place where
+// it cannot. False when the file was not written whole.
 bool SaveSettingsFile(const Settings& settings);

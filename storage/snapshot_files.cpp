@@ -20,14 +20,24 @@ ProfileData& LastWritten() {
     return last;
 }
 
+// A page chooses its own title, and the frame's caption shows it: a CR or LF
+// in a text would end its line early and let the rest stand as a header or a
+// key of its own, forging a record that a restore then opens. Each becomes a
+// space; text without them is written byte for byte.
+std::string OneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return text;
+}
+
 ProfileData SnapshotData(const BrowserWindowList& list) {
     ProfileData data;
     std::int32_t number = 0;
     for (const BrowserWindowRecord& record : list) {
         const std::string section = IntToString(number++);
-        data.Set(section, "name", record.name);
-        data.Set(section, "title", record.title);
-        data.Set(section, "option", record.option);
+        data.Set(section, "name", OneLine(record.name));
+        data.Set(section, "title", OneLine(record.title));
+        data.Set(section, "option", OneLine(record.option));
         data.Set(section, "w_x", IntToString(record.w_x));
         data.Set(section, "w_y", IntToString(record.w_y));
         data.Set(section, "w_width", IntToString(record.w_width));

@@ -30,8 +30,10 @@ BrowserWindowList ReadSnapshotFile(const std::string& path);
 BrowserWindowList ReadNewestSnapshot();
 
 // Writes `list` as a new snapshot file unless it equals the last snapshot
-// written in this run. True only when a file was written; after a failed
-// write the last written snapshot is unchanged, so the next save retries.
+// written in this run. Every CR and LF in a name, title or address is written
+// as a space, so no text can break into lines of its own. True only when a
+// file was written; after a failed write the last written snapshot is
+// unchanged, so the next save retries.
 bool WriteSnapshotFile(const BrowserWindowList& list);
 
 // True when `data` differs from the last snapshot written in this run. Only

@@ -297,16 +297,6 @@ void Desktop::Advance(std::uint32_t milliseconds) {
     subSecondMs_ = static_cast<std::uint32_t>(total % 1000);
 }
 
-std::uint64_t Desktop::MonotonicNow() const {
-    if (realClock_) {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        return static_cast<std::uint64_t>(now.tv_sec) * 1000 +
-               static_cast<std::uint64_t>(now.tv_nsec) / 1000000;
-    }
-    return elapsedMs_;
-}
-
 void Desktop::SetLocalTime(int year, int month, int day, int hour, int minute, int second) {
     std::tm fields{};
     fields.tm_year = year - 1900;
@@ -426,10 +416,6 @@ ProcessId StartProcess(const std::string& application, const std::string& comman
 
 void SleepFor(std::uint32_t milliseconds) {
     sim::Desktop::Current().Sleep(milliseconds);
-}
-
-std::uint64_t MonotonicMilliseconds() {
-    return sim::Desktop::Current().MonotonicNow();
 }
 
 std::optional<std::tm> LocalTimeNow() {

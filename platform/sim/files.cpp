@@ -109,6 +109,8 @@ void FileSystem::ClearFaults() {
     failReadAfter_.reset();
     failFlush_ = false;
     failRename_ = false;
+    failCreateTemporary_ = false;
+    holdTarget_ = false;
     failCreateDirectory_ = false;
     failListing_ = false;
 }
@@ -167,18 +169,21 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
     return content;
 }
 
-bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& content) {
+FileSystem::Replacement FileSystem::Replace(const std::string& path, const std::string& content) {
     ++replaceCount_;
     const std::filesystem::path target = HostPath(path);
-    // The target's name plus ".tmp", as on Windows: beside it, so the rename
-    // cannot cross devices, and never seen by a listing of "*.txt". One left
-    // by an interrupted replacement is taken over.
+    // The target's name plus the program's own suffix, as on Windows: beside
+    // it, so the rename cannot cross devices, and never seen by a listing of
+    // "*.txt". One left by an interrupted replacement is taken over.
     std::filesystem::path temporary = target;
-    temporary += ".tmp";
+    temporary += platform::kReplacementSuffix;
 
+    if (failCreateTemporary_) {
+        return Replacement::Refused;
+    }
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return false;
+        return errno == EACCES || errno == EISDIR ? Replacement::Refused : Replacement::Failed;
     }
     bool ok;
     if (failWriteAfter_) {
@@ -193,16 +198,39 @@ bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& co
     if (::close(fd) != 0) {
         ok = false;
     }
+    bool refused = false;
     if (ok && !failRename_) {
-        // rename() would also replace an empty folder; Windows never does.
+        // rename() would also replace an empty folder; Windows refuses it
+        // (access denied, as for a file that is held open).
         std::error_code error;
-        if (!std::filesystem::is_directory(target, error) &&
-            ::rename(temporary.c_str(), target.c_str()) == 0) {
-            return true;
+        refused = holdTarget_ || std::filesystem::is_directory(target, error);
+        if (!refused && ::rename(temporary.c_str(), target.c_str()) == 0) {
+            return Replacement::Done;
         }
     }
     ::unlink(temporary.c_str());
-    return false;
+    return refused ? Replacement::Refused : Replacement::Failed;
+}
+
+bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& content) {
+    return Replace(path, content) == Replacement::Done;
+}
+
+bool FileSystem::ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content) {
+    const Replacement result = Replace(path, content);
+    if (result != Replacement::Refused) {
+        return result == Replacement::Done;
+    }
+    // Opening a folder for writing fails here as on Windows.
+    int fd = ::open(HostPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = WriteAll(fd, content.data(), content.size());
+    if (::close(fd) != 0) {
+        ok = false;
+    }
+    return ok;
 }
 
 bool FileSystem::IsDirectory(const std::string& path) const {
@@ -246,7 +274,14 @@ void FileSystem::RemoveInterruptedReplacements(const std::string& pattern) {
     const std::vector<std::size_t> separators = Separators(pattern);
     const std::string folder =
         separators.empty() ? std::string() : pattern.substr(0, separators.back() + 1);
-    for (const std::string& name : ListMatchingEntries(pattern + ".tmp")) {
+    const std::string suffix = platform::kReplacementSuffix;
+    for (const std::string& name : ListMatchingEntries(pattern + suffix)) {
+        // Letters match without regard to case, but only the exact suffix is
+        // one this program made.
+        if (name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+            continue;
+        }
         // unlink, like DeleteFileA, refuses a folder.
         ::unlink(HostPath(folder + name).c_str());
     }
@@ -291,6 +326,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 bool ReplaceWholeFile(const std::string& path, const std::string& content) {
     sim::FileSystem* files = sim::CurrentFileSystem();
     return files != nullptr && files->ReplaceWholeFile(path, content);
+}
+
+bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr && files->ReplaceOrOverwriteWholeFile(path, content);
 }
 
 void RemoveInterruptedReplacements(const std::string& pattern) {

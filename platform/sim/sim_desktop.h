@@ -126,8 +126,6 @@ public:
     // Lets virtual time pass without a sleep of the program's, as while a
     // process it started takes time to come up (call it from a launch handler).
     void Advance(std::uint32_t milliseconds);
-    // The virtual milliseconds passed (the real monotonic clock without a desktop).
-    std::uint64_t MonotonicNow() const;
     std::uint64_t ElapsedMilliseconds() const { return elapsedMs_; }
 
     // ---- the rest of the system ----

@@ -35,8 +35,14 @@ public:
     // ReplaceWholeFile writes everything, then fails to flush it.
     void FailFlush() { failFlush_ = true; }
     // ReplaceWholeFile writes and flushes, then fails to move the temporary
-    // file over the target (as a sharing violation that outlasts the retries).
+    // file over the target (an error of the disk, not another program's hold).
     void FailRename() { failRename_ = true; }
+    // No new file may be made beside the target (the folder lets its files be
+    // written but nothing be added): the temporary file cannot be created.
+    void FailCreateTemporary() { failCreateTemporary_ = true; }
+    // Another program holds the target open, letting others read and write
+    // it but not replace it: the move over it is refused.
+    void HoldTarget() { holdTarget_ = true; }
     void FailCreateDirectory() { failCreateDirectory_ = true; }
     // ListMatchingEntries finds nothing, as when FindFirstFileA fails.
     void FailListing() { failListing_ = true; }
@@ -52,17 +58,24 @@ public:
     // ---- The operations behind platform.h ----
     std::optional<std::string> ReadWholeFile(const std::string& path) const;
     bool ReplaceWholeFile(const std::string& path, const std::string& content);
+    bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content);
     bool IsDirectory(const std::string& path) const;
     bool CreateDirectoryAt(const std::string& path);
     std::vector<std::string> ListMatchingEntries(const std::string& pattern) const;
     void RemoveInterruptedReplacements(const std::string& pattern);
 
 private:
+    // Refused: no replacement could be made, but the target may be writable.
+    enum class Replacement { Done, Failed, Refused };
+    Replacement Replace(const std::string& path, const std::string& content);
+
     std::filesystem::path root_;
     std::optional<std::size_t> failWriteAfter_;
     std::optional<std::size_t> failReadAfter_;
     bool failFlush_ = false;
     bool failRename_ = false;
+    bool failCreateTemporary_ = false;
+    bool holdTarget_ = false;
     bool failCreateDirectory_ = false;
     bool failListing_ = false;
     int replaceCount_ = 0;

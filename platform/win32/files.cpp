@@ -24,27 +24,90 @@ bool WriteAll(HANDLE file, const std::string& content) {
     return true;
 }
 
+// What the system answers when another program's handle, or the folder's
+// permissions, stand in the way: the move over a file that is open (Windows
+// allows none, whatever the sharing) or a file the folder will not let us
+// make. A folder or a read-only file in the way also answers
+// ERROR_ACCESS_DENIED, and writing it in place then fails as well.
+bool IsRefusal(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
 // Another program (a virus scanner, an indexer, an editor reading the file)
 // may hold the target open for a moment. MoveFileExA then fails, and it says
 // so with ERROR_ACCESS_DENIED as often as with a sharing or lock violation,
 // so those are retried a few times; an access that stays denied (a folder or
 // a read-only file of that name) costs the retries once, on the failure path.
-bool MoveOver(const std::string& from, const std::string& to) {
-    const DWORD kDelaysMs[] = {10, 20, 40, 80, 160};
+// Returns 0 when moved, else the last error.
+DWORD MoveOver(const std::string& from, const std::string& to) {
+    const DWORD kDelaysMs[] = {10, 20, 40, 80, 160, 0};
+    DWORD error = 0;
     for (DWORD delay : kDelaysMs) {
         if (MoveFileExA(from.c_str(), to.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            return true;
+            return 0;
         }
-        const DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION &&
-            error != ERROR_ACCESS_DENIED) {
-            return false;
+        error = GetLastError();
+        if (!IsRefusal(error) || delay == 0) {
+            break;
         }
         Sleep(delay);
     }
-    return MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return error;
+}
+
+enum class Replacement { Done, Failed, Refused };
+
+// The atomic replacement. Refused means it could not be made but the target
+// itself was not the reason for it to fail: no file could be created beside
+// it, or the move over it was refused while something held it open. Failed
+// means anything else (a write or flush error, a missing folder), where
+// writing the target in place would only tear it.
+Replacement Replace(const std::string& path, const std::string& content) {
+    // Beside the target, so the final move is a rename on one volume; the
+    // name is fixed rather than unique on purpose: a save that was killed
+    // half-way leaves at most one such file per target, which the next save
+    // to that target takes over, whereas unique names pile up until the
+    // system runs out of them and every save fails.
+    const std::string temporary = path + kReplacementSuffix;
+    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        // A folder that lets files in it be written but no new one be made.
+        return IsRefusal(GetLastError()) ? Replacement::Refused : Replacement::Failed;
+    }
+    bool ok = WriteAll(file, content) && FlushFileBuffers(file);
+    if (!CloseHandle(file)) {
+        ok = false;
+    }
+    bool refused = false;
+    if (ok) {
+        const DWORD error = MoveOver(temporary, path);
+        if (error == 0) {
+            return Replacement::Done;
+        }
+        refused = IsRefusal(error);
+    }
+    DeleteFileA(temporary.c_str());
+    return refused ? Replacement::Refused : Replacement::Failed;
+}
+
+// The file written where it is: opened (or created), emptied, written. Opened
+// with OPEN_ALWAYS and emptied by hand because CREATE_ALWAYS refuses an
+// existing hidden or system file; sharing reads and writes, so a program that
+// holds the file open for writing does not lock us out.
+bool Overwrite(const std::string& path, const std::string& content) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool ok = SetEndOfFile(file) && WriteAll(file, content) && FlushFileBuffers(file);
+    if (!CloseHandle(file)) {
+        ok = false;
+    }
+    return ok;
 }
 
 // The folder part of `path` with its final backslash, or "" for a bare name.
@@ -120,37 +183,31 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool ReplaceWholeFile(const std::string& path, const std::string& content) {
-    // The temporary file is the target's own name plus ".tmp": beside it, so
-    // the final move is a rename on one volume, and ending in ".tmp" (its
-    // short name too), so a listing of "*.txt" never sees a half-written
-    // snapshot. The name is fixed rather than unique on purpose: a save that
-    // was killed half-way leaves at most one such file per target, which the
-    // next save to that target takes over, whereas unique names pile up
-    // until the system runs out of them and every save fails.
-    const std::string temporary = path + ".tmp";
-    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
+    return Replace(path, content) == Replacement::Done;
+}
+
+bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content) {
+    switch (Replace(path, content)) {
+        case Replacement::Done:
+            return true;
+        case Replacement::Refused:
+            return Overwrite(path, content);
+        case Replacement::Failed:
+            break;
     }
-    bool ok = WriteAll(file, content) && FlushFileBuffers(file);
-    if (!CloseHandle(file)) {
-        ok = false;
-    }
-    if (ok && MoveOver(temporary, path)) {
-        return true;
-    }
-    DeleteFileA(temporary.c_str());
     return false;
 }
 
 void RemoveInterruptedReplacements(const std::string& pattern) {
     const std::string folder = FolderOf(pattern);
-    for (const std::string& name : ListMatchingEntries(pattern + ".tmp")) {
-        // The system matches patterns against 8.3 short names too, and by its
-        // short name "A~1.TMP" a file "a.tmpl" matches "*.tmp": only names
-        // that really end in our ".tmp" are ours.
-        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".tmp") != 0) {
+    const std::string suffix = kReplacementSuffix;
+    for (const std::string& name : ListMatchingEntries(pattern + suffix)) {
+        // The system matches patterns against 8.3 short names too (by its
+        // short name "A~1.TMP" a file "a.tmpl" matches "*.tmp"), so a name
+        // found need not end as the pattern does: only names that really end
+        // in our suffix are ours.
+        if (name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
             continue;
         }
         // Fails, as wanted, on a folder or a read-only file of that name.

@@ -35,19 +35,6 @@ void SleepFor(std::uint32_t milliseconds) {
     Sleep(milliseconds);
 }
 
-std::uint64_t MonotonicMilliseconds() {
-    // The performance counter, not GetTickCount: a tick of 10 to 16 ms could
-    // make a measured interval longer than the real one, and the waits built
-    // on it shorter than promised. Truncating keeps it never ahead.
-    LARGE_INTEGER frequency, now;
-    if (!QueryPerformanceFrequency(&frequency) || !QueryPerformanceCounter(&now) ||
-        frequency.QuadPart <= 0)
-        return static_cast<std::uint64_t>(GetTickCount());
-    const auto ticks = static_cast<std::uint64_t>(now.QuadPart);
-    const auto perSecond = static_cast<std::uint64_t>(frequency.QuadPart);
-    return ticks / perSecond * 1000 + ticks % perSecond * 1000 / perSecond;
-}
-
 std::optional<std::tm> LocalTimeNow() {
     std::time_t now = std::time(nullptr);
     if (now == static_cast<std::time_t>(-1))

@@ -4,6 +4,7 @@
 // no one should type.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,7 @@ protected:
                 stray.push_back(name);
         } while (FindNextFileA(search, &found));
         FindClose(search);
+        std::sort(stray.begin(), stray.end());
         return stray;
     }
 };
@@ -95,16 +97,20 @@ TEST_F(HardeningTest, SaveFolderRemovedAfterStartUp) {
 }
 
 // Saves killed half-way leave their temporary files behind; the next start
-// clears them and leaves the snapshots and every other file alone.
+// clears them and leaves the snapshots and every other file alone, also the
+// user's own ".tmp" files.
 TEST_F(HardeningTest, StartClearsWhatKilledSavesLeftBehind) {
     WriteSnapshot("20261209010203.txt", {"about:kept"});
     const std::string kept = ReadOr("save\\20261209010203.txt");
-    ASSERT_TRUE(WriteFileBytes(Path("save\\20261209010204.txt.tmp"), "[0]\r\nopt"));
-    ASSERT_TRUE(WriteFileBytes(Path("Pelorin.ini.tmp"), "[Setting]\r\nAuto"));
+    ASSERT_TRUE(WriteFileBytes(Path("save\\20261209010204.txt~pelorin.tmp"), "[0]\r\nopt"));
+    ASSERT_TRUE(WriteFileBytes(Path("Pelorin.ini~pelorin.tmp"), "[Setting]\r\nAuto"));
     ASSERT_TRUE(WriteFileBytes(Path("save\\notes.tmp"), "mine"));
+    ASSERT_TRUE(WriteFileBytes(Path("save\\20261209010205.txt.tmp"), "mine"));
+    ASSERT_TRUE(WriteFileBytes(Path("Pelorin.ini.tmp"), "mine"));
     StartResident(pelorin_);
-    EXPECT_EQ(StrayFiles(), std::vector<std::string>{"notes.tmp"});
-    EXPECT_EQ(GetFileAttributesA(Path("Pelorin.ini.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(StrayFiles(), (std::vector<std::string>{"20261209010205.txt.tmp", "notes.tmp"}));
+    EXPECT_EQ(GetFileAttributesA(Path("Pelorin.ini~pelorin.tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadOr("Pelorin.ini.tmp"), "mine");
     EXPECT_EQ(ReadOr("save\\20261209010203.txt"), kept);
 }
 

@@ -79,25 +79,29 @@ TEST(PlatformFiles, ListingMatchesTheExtensionWithoutRegardToCase) {
 }
 
 // A save killed between writing its temporary file and moving it leaves the
-// target's name plus ".tmp". Clearing those must not touch anything else:
-// the snapshots themselves, files of other names, folders.
+// target's name plus the program's own suffix. Clearing those must not touch
+// anything else: the snapshots themselves, files a user named ".tmp" (a
+// renamed snapshot, a backup of the settings), other names, folders.
 TEST(PlatformFiles, InterruptedReplacementsAreRemovedAndNothingElse) {
     TestFolder folder;
     ASSERT_TRUE(platform::CreateDirectoryAt("save"));
-    for (const char* name : {"save\\20050412153012.txt.tmp", "save\\20050412153013.TXT.tmp",
-                             "Pelorin.ini.tmp", "save\\20050412153012.txt", "save\\notes.tmp",
-                             "save\\a.txt.tmp.bak", "save\\Pelorin.ini.tmp", "other.ini.tmp"}) {
+    for (const char* name :
+         {"save\\20050412153012.txt~pelorin.tmp", "save\\20050412153013.TXT~pelorin.tmp",
+          "Pelorin.ini~pelorin.tmp", "save\\20050412153012.txt", "save\\20050412153014.txt.tmp",
+          "Pelorin.ini.tmp", "save\\notes.tmp", "save\\a.txt~pelorin.tmp.bak",
+          "save\\Pelorin.ini~pelorin.tmp", "other.ini~pelorin.tmp"}) {
         ASSERT_TRUE(platform::ReplaceWholeFile(name, "x")) << name;
     }
-    ASSERT_TRUE(platform::CreateDirectoryAt("save\\folder.txt.tmp"));
+    ASSERT_TRUE(platform::CreateDirectoryAt("save\\folder.txt~pelorin.tmp"));
 
     platform::RemoveInterruptedReplacements("save\\*.txt");
     platform::RemoveInterruptedReplacements("Pelorin.ini");
     EXPECT_EQ(Sorted(platform::ListMatchingEntries("save\\*")),
-              (std::vector<std::string>{"20050412153012.txt", "Pelorin.ini.tmp", "a.txt.tmp.bak",
-                                        "folder.txt.tmp", "notes.tmp"}));
+              (std::vector<std::string>{"20050412153012.txt", "20050412153014.txt.tmp",
+                                        "Pelorin.ini~pelorin.tmp", "a.txt~pelorin.tmp.bak",
+                                        "folder.txt~pelorin.tmp", "notes.tmp"}));
     EXPECT_EQ(Sorted(platform::ListMatchingEntries("*.tmp")),
-              std::vector<std::string>{"other.ini.tmp"});
+              (std::vector<std::string>{"Pelorin.ini.tmp", "other.ini~pelorin.tmp"}));
     EXPECT_EQ(platform::ReadWholeFile("save\\20050412153012.txt"), "x");
 }
 

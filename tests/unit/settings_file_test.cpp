@@ -174,6 +174,16 @@ TEST_F(SettingsFileTest, KeysAreExactAndValuesFollowTheAtoiRule) {
     }
 }
 
+// Hand-made files may put settings above the header: they are the section's.
+TEST_F(SettingsFileTest, PairsAboveTheHeaderBelongToIt) {
+    const Settings loaded = Loaded("AutoSave=1\r\nAutoSaveTime=15\r\n[Setting]\r\nSave=1\r\n");
+    Settings expected;
+    expected.AutoSave = 1;
+    expected.AutoSaveTime = 15;
+    expected.Save = 1;
+    EXPECT_EQ(loaded, expected);
+}
+
 TEST_F(SettingsFileTest, EachKeyIsIndependent) {
     const Settings loaded =
         Loaded("[Setting]\r\nAutoSave=1\r\nCreateWait=99\r\nResizeWait=800\r\n");

@@ -1,8 +1,12 @@
 // Window texts made to hurt: printf directives in titles and addresses go
-// through capture, the snapshot file and a restore as plain bytes.
+// through capture, the snapshot file and a restore as plain bytes; line
+// breaks in them cannot forge records.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sim/sim_desktop.h"
@@ -35,6 +39,40 @@ TEST(HostileDesktop, PrintfDirectivesInTitlesAndAddresses) {
     ASSERT_EQ(desktop.Launches().size(), 1u);
     EXPECT_EQ(desktop.Launches().front().commandLine,
               "\"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE\" " + address);
+    ResetLastWrittenSnapshot();
+}
+
+// A page sets its own title, and the frame's caption shows it. Line breaks
+// in it must not smuggle a header or a key into the file: read back, the file
+// gives one record per captured window, each with its own address.
+TEST(HostileDesktop, LineBreaksInTextsForgeNoRecords) {
+    sim::Desktop desktop;
+    TestFolder folder;
+    ResetLastWrittenSnapshot();
+    ASSERT_TRUE(EnsureSaveFolder());
+    desktop.AddBrowserFrame(1, "real", "http://real/");
+    desktop.AddBrowserFrame(2, "x\r\n[0]\r\noption=http://evil.example/", "http://second/");
+    desktop.AddBrowserFrame(3, "a\rb\nc", "http://third/\n[1]\r\nstyle=0");
+
+    CSnapshotManager manager;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(manager.SaveSnapshot());
+    testing::internal::GetCapturedStdout();
+
+    std::vector<std::string> expected, options, titles;
+    for (const BrowserWindowRecord& record : manager.Windows)
+        expected.push_back(record.option);
+    for (const BrowserWindowRecord& record : ReadNewestSnapshot()) {
+        options.push_back(record.option);
+        titles.push_back(record.title);
+    }
+    ASSERT_EQ(expected.size(), 3u);
+    for (std::string& option : expected)
+        std::replace_if(
+            option.begin(), option.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    EXPECT_EQ(options, expected);
+    EXPECT_NE(std::find(titles.begin(), titles.end(), "x  [0]  option=http://evil.example/"),
+              titles.end());
     ResetLastWrittenSnapshot();
 }
 

@@ -69,8 +69,9 @@ TEST_F(Startup, RestoresTheNewestSnapshotOnlyWhenAsked) {
 TEST_F(Startup, ClearsWhatKilledSavesLeftBehind) {
     ASSERT_TRUE(platform::CreateDirectoryAt("save"));
     ASSERT_TRUE(platform::ReplaceWholeFile("save\\20050412153012.txt", "[0]\r\nstyle=1\r\n"));
-    ASSERT_TRUE(platform::ReplaceWholeFile("save\\20050412153013.txt.tmp", "[0]\r\nsty"));
-    ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini.tmp", "[Setting]\r\nAutoSave=1\r\n"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("save\\20050412153013.txt~pelorin.tmp", "[0]\r\nsty"));
+    ASSERT_TRUE(
+        platform::ReplaceWholeFile("Pelorin.ini~pelorin.tmp", "[Setting]\r\nAutoSave=1\r\n"));
     CSnapshotManager manager;
     ASSERT_TRUE(manager.Startup());
     EXPECT_EQ(platform::ListMatchingEntries("save\\*"),

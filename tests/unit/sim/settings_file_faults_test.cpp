@@ -1,4 +1,5 @@
-// A settings save that fails part-way leaves the earlier file as it was.
+// A settings save that fails part-way leaves the earlier file as it was; one
+// that cannot replace the file writes it in place instead.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -45,6 +46,45 @@ TEST(SettingsFileFaults, FailedSaveKeepsTheOldFile) {
         // And a later save goes through.
         EXPECT_TRUE(SaveSettingsFile(confirmed));
         EXPECT_NE(platform::ReadWholeFile("Pelorin.ini"), old);
+    }
+}
+
+// The folder lets no file be made beside Pelorin.ini, or another program
+// holds it open for writing: the settings go into the file itself, and the
+// save says whether they got there.
+TEST(SettingsFileFaults, WrittenInPlaceWhereItCannotBeReplaced) {
+    struct Case {
+        const char* what;
+        std::function<void(sim::FileSystem&)> arm;
+        bool folderInTheWay;
+        bool saved;
+    };
+    const std::vector<Case> cases = {
+        {"no file can be made beside it", [](sim::FileSystem& fs) { fs.FailCreateTemporary(); },
+         false, true},
+        {"held open by another program", [](sim::FileSystem& fs) { fs.HoldTarget(); }, false, true},
+        {"no file beside it, and a folder in its place",
+         [](sim::FileSystem& fs) { fs.FailCreateTemporary(); }, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestFolder folder;
+        if (c.folderInTheWay) {
+            ASSERT_TRUE(platform::CreateDirectoryAt("Pelorin.ini"));
+        } else {
+            ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", "[Setting]\r\nAutoSave=1\r\n"));
+        }
+        sim::CurrentFileSystem()->ClearFaults();
+        c.arm(*sim::CurrentFileSystem());
+        Settings confirmed;
+        confirmed.AutoSaveTime = 30;
+        EXPECT_EQ(SaveSettingsFile(confirmed), c.saved);
+        sim::CurrentFileSystem()->ClearFaults();
+        Settings next;
+        LoadSettingsFile(next);
+        EXPECT_EQ(next.AutoSaveTime, c.saved ? 30 : 1);
+        EXPECT_EQ(platform::IsDirectory("Pelorin.ini"), c.folderInTheWay);
+        EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
     }
 }
 

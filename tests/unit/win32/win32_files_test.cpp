@@ -31,6 +31,29 @@ TEST(Win32Files, ReplaceFailsCleanlyWhileTheTargetStaysOpen) {
     EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
 }
 
+// A program that holds the file open for reading and writing, sharing both
+// but not deletion: no move can replace it, but the settings can still be
+// written into it. One that shares no writing keeps it as it was.
+TEST(Win32Files, AHeldFileIsOverwrittenWhereItsSharingAllows) {
+    const struct {
+        DWORD share;
+        const char* after;
+    } cases[] = {{FILE_SHARE_READ | FILE_SHARE_WRITE, "new"}, {FILE_SHARE_READ, "old"}};
+    for (const auto& c : cases) {
+        TestFolder folder;
+        ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", "old"));
+        HANDLE held = CreateFileA("Pelorin.ini", GENERIC_READ | GENERIC_WRITE, c.share, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(platform::ReplaceWholeFile("Pelorin.ini", "new"));
+        EXPECT_EQ(platform::ReplaceOrOverwriteWholeFile("Pelorin.ini", "new"),
+                  std::string(c.after) == "new");
+        CloseHandle(held);
+        EXPECT_EQ(platform::ReadWholeFile("Pelorin.ini"), c.after);
+        EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
+    }
+}
+
 TEST(Win32Files, ReplaceWaitsOutABriefHold) {
     TestFolder folder;
     ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", "old"));
@@ -96,7 +119,7 @@ TEST(Win32Files, ShiftJisNamesWithABackslashByte) {
 TEST(Win32Files, ATemporaryFileLeftByAKilledSaveIsTakenOver) {
     TestFolder folder;
     ASSERT_TRUE(platform::CreateDirectoryAt("save"));
-    ASSERT_TRUE(platform::ReplaceWholeFile("save\\1.txt.tmp", "half a sna"));
+    ASSERT_TRUE(platform::ReplaceWholeFile("save\\1.txt~pelorin.tmp", "half a sna"));
     ASSERT_TRUE(platform::ReplaceWholeFile("save\\1.txt", "whole"));
     EXPECT_EQ(platform::ReadWholeFile("save\\1.txt"), "whole");
     EXPECT_EQ(platform::ListMatchingEntries("save\\*"), std::vector<std::string>{"1.txt"});
