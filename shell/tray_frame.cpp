@@ -18,6 +18,7 @@ namespace {
 // and hBalloonIcon are not passed.
 constexpr DWORD kTrayIconSize = 488;
 static_assert(offsetof(NOTIFYICONDATAA, guidItem) == kTrayIconSize);
+static_assert(kLongestTimerPeriodMs == USER_TIMER_MAXIMUM);
 
 HINSTANCE Instance() {
     fw::Application* app = fw::Application::Current();
