@@ -32,6 +32,31 @@ TEST_F(ShellStartupTest, SecondCopyEndsSilentlyAndLeavesTheFirstAlone) {
     EXPECT_EQ(FindWindowOf(pelorin_.pid(), "#32770", nullptr), nullptr) << "a message box appeared";
 }
 
+// A copy in another security context (elevated, say) holds a mutex that this
+// one may not open: CreateMutexA gives no handle and ERROR_ACCESS_DENIED. A
+// mutex whose DACL grants nothing stands in for it.
+TEST_F(ShellStartupTest, MutexOfAnotherSecurityContextCountsAsAFirstCopy) {
+    SECURITY_DESCRIPTOR descriptor;
+    ACL nobody;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(InitializeAcl(&nobody, sizeof nobody, ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, &nobody, FALSE));
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    const HANDLE held = CreateMutexA(&attributes, TRUE, kMutexName);
+    ASSERT_NE(held, nullptr);
+    ASSERT_EQ(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName), nullptr);
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    ASSERT_TRUE(pelorin_.Start(directory_));
+    const auto code = pelorin_.WaitForExit();
+    CloseHandle(held);
+    ASSERT_TRUE(code.has_value()) << "the copy ran on beside the other one";
+    EXPECT_EQ(*code, 0u);
+    EXPECT_TRUE(WindowsOf(pelorin_.pid(), nullptr).empty()) << "it left a window";
+    EXPECT_EQ(GetFileAttributesA(Path("save").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "it went on with its start-up";
+}
+
 TEST_F(ShellStartupTest, CreatesTheSaveFolderAndAddsTheIconAtStart) {
     ASSERT_EQ(GetFileAttributesA(Path("save").c_str()), INVALID_FILE_ATTRIBUTES);
     StartResident(pelorin_);
