@@ -20,6 +20,11 @@ constexpr DWORD kTrayIconSize = 488;
 static_assert(offsetof(NOTIFYICONDATAA, guidItem) == kTrayIconSize);
 static_assert(kLongestTimerPeriodMs == USER_TIMER_MAXIMUM);
 
+// A taskbar that is still starting (the program runs at logon) or too busy
+// to answer in time refuses the icon; it is tried again this often.
+constexpr UINT kTrayIconRetryMs = 2000;
+constexpr int kTrayIconRetries = 5;
+
 HINSTANCE Instance() {
     fw::Application* app = fw::Application::Current();
     return app ? app->Instance() : GetModuleHandleA(nullptr);
@@ -65,7 +70,8 @@ int CTrayFrame::OnCreate(const CREATESTRUCTA& create) {
     TrayIcon.uCallbackMessage = kTrayCallbackMessage;
     TrayIcon.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_TRAY));
     lstrcpynA(TrayIcon.szTip, LoadText(IDS_TRAY_TIP).c_str(), sizeof TrayIcon.szTip);
-    Shell_NotifyIconA(NIM_ADD, &TrayIcon);
+    AllowTaskbarCreated();
+    AddTrayIcon();
     return 0;
 }
 
@@ -75,7 +81,13 @@ void CTrayFrame::OnDestroy() {
     StopAutoSaveTimer();
 }
 
-void CTrayFrame::OnTimer(UINT_PTR) {
+void CTrayFrame::OnTimer(UINT_PTR timerId) {
+    if (timerId == kTrayIconTimerId) {
+        OnTrayIconRetry();
+        return;
+    }
+    if (timerId != kAutoSaveTimerId)
+        return;
     // A diagnostic line nobody reads; flushed so that a redirected output
     // shows each tick as it happens.
     std::fputs("Now Saving\n", stdout);
@@ -133,7 +145,55 @@ LRESULT CTrayFrame::OnTrayNotify(LPARAM mouseEvent) {
 }
 
 void CTrayFrame::OnTaskbarCreated() {
-    Shell_NotifyIconA(NIM_ADD, &TrayIcon);
+    AddTrayIcon();
+}
+
+// Without an icon the program can neither be used nor ended, and its mutex
+// keeps the user from starting another copy: an add the taskbar refuses is
+// tried again a few times on a timer of its own.
+void CTrayFrame::AddTrayIcon() {
+    if (Shell_NotifyIconA(NIM_ADD, &TrayIcon)) {
+        trayIconRetriesLeft_ = 0;
+        KillTimer(hwnd(), kTrayIconTimerId);
+        return;
+    }
+    trayIconRetriesLeft_ = kTrayIconRetries;
+    SetTimer(hwnd(), kTrayIconTimerId, kTrayIconRetryMs, nullptr);
+}
+
+// An add that timed out may still have reached the taskbar, and a second add
+// of the same icon fails: when the icon can be modified, it is there.
+void CTrayFrame::OnTrayIconRetry() {
+    const bool shown =
+        Shell_NotifyIconA(NIM_MODIFY, &TrayIcon) || Shell_NotifyIconA(NIM_ADD, &TrayIcon);
+    if (shown || --trayIconRetriesLeft_ <= 0) {
+        trayIconRetriesLeft_ = 0;
+        KillTimer(hwnd(), kTrayIconTimerId);
+    }
+}
+
+// An elevated program gets no message from a less privileged process unless
+// it lets it through, and the shell that broadcasts TaskbarCreated is one.
+// The per-window filter exists from Windows 7 on, the process-wide one from
+// Vista; older systems have neither and need neither, so both are looked up
+// at run time.
+void CTrayFrame::AllowTaskbarCreated() {
+    if (taskbarCreatedMessage_ == 0)
+        return;
+    using WindowFilter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    using ProcessFilter = BOOL(WINAPI*)(UINT, DWORD);
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD of the older call
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (!user32)
+        return;
+    // Through the generic function type, which GCC accepts without warning.
+    if (const FARPROC found = GetProcAddress(user32, "ChangeWindowMessageFilterEx")) {
+        reinterpret_cast<WindowFilter>(reinterpret_cast<void (*)()>(found))(
+            hwnd(), taskbarCreatedMessage_, kAllow, nullptr);
+    } else if (const FARPROC older = GetProcAddress(user32, "ChangeWindowMessageFilter")) {
+        reinterpret_cast<ProcessFilter>(reinterpret_cast<void (*)()>(older))(taskbarCreatedMessage_,
+                                                                             kAllow);
+    }
 }
 
 // Destroying the window ends the program: the framework deletes this object
@@ -202,7 +262,9 @@ void CTrayFrame::StopAutoSaveTimer() {
 }
 
 // Removing twice (exit command, then WM_DESTROY) is harmless: the second
-// call finds no icon.
+// call finds no icon. A removed icon is not tried again.
 void CTrayFrame::RemoveTrayIcon() {
+    trayIconRetriesLeft_ = 0;
+    KillTimer(hwnd(), kTrayIconTimerId);
     Shell_NotifyIconA(NIM_DELETE, &TrayIcon);
 }

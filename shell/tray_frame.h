@@ -29,6 +29,8 @@ public:
 
     static constexpr UINT kTrayCallbackMessage = WM_USER + 100;
     static constexpr UINT_PTR kAutoSaveTimerId = 1;
+    // Retries an icon that the taskbar did not take.
+    static constexpr UINT_PTR kTrayIconTimerId = 2;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -40,6 +42,9 @@ protected:
 private:
     LRESULT OnTrayNotify(LPARAM mouseEvent);
     void OnTaskbarCreated();
+    void OnTrayIconRetry();
+    void AddTrayIcon();
+    void AllowTaskbarCreated();
     void OnExit();
     void OnSave();
     void OnRestoreNewest();
@@ -53,4 +58,6 @@ private:
     // Sent by the shell to every top-level window when the notification
     // area has been rebuilt (explorer restarted): icons must be added again.
     UINT taskbarCreatedMessage_ = 0;
+    // Adds of the icon still to try on kTrayIconTimerId.
+    int trayIconRetriesLeft_ = 0;
 };

@@ -6,6 +6,9 @@
 
 #include <shellapi.h>
 
+#include <atomic>
+#include <thread>
+
 #include "resource.h"
 #include "shell_test.h"
 
@@ -13,6 +16,55 @@ namespace shell_e2e {
 namespace {
 
 using ShellStartupTest = ShellTest;
+
+// A taskbar that is not ready: a window of the shell's tray class, found by
+// Shell_NotifyIcon before the real one, that refuses every request.
+class RefusingTaskbar {
+public:
+    RefusingTaskbar() : thread_([this] { Run(); }) {
+        e2e::WaitUntil([this] { return window_.load() != nullptr; });
+    }
+    ~RefusingTaskbar() { Close(); }
+    void Close() {
+        if (!thread_.joinable())
+            return;
+        PostMessageA(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+    }
+    int Refused() const { return refused_; }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<RefusingTaskbar*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (message == WM_COPYDATA && self) {
+            ++self->refused_;
+            return FALSE;
+        }
+        if (message == WM_DESTROY)
+            PostQuitMessage(0);
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    void Run() {
+        WNDCLASSA type = {};
+        type.lpfnWndProc = Procedure;
+        type.hInstance = GetModuleHandleA(nullptr);
+        type.lpszClassName = "Shell_TrayWnd";
+        RegisterClassA(&type);
+        const HWND window =
+            CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, type.lpszClassName, nullptr, WS_POPUP,
+                            0, 0, 0, 0, nullptr, nullptr, type.hInstance, nullptr);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        window_ = window;
+        MSG message;
+        while (window && GetMessageA(&message, nullptr, 0, 0) > 0)
+            DispatchMessageA(&message);
+        UnregisterClassA(type.lpszClassName, type.hInstance);
+    }
+
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<int> refused_{0};
+    std::thread thread_;
+};
 
 TEST_F(ShellStartupTest, SecondCopyEndsSilentlyAndLeavesTheFirstAlone) {
     StartResident(pelorin_);
@@ -202,6 +254,16 @@ TEST_F(ShellStartupTest, IconComesBackAfterTaskbarCreated) {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(HWND_BROADCAST, taskbarCreated, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
     EXPECT_TRUE(e2e::WaitUntil(TrayWindowShown)) << "the icon was not added again";
+}
+
+// At logon the taskbar may not take the icon yet; the program tries again.
+TEST_F(ShellStartupTest, IconRefusedAtStartIsAddedOnARetry) {
+    RefusingTaskbar taskbar;
+    StartResident(pelorin_);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return taskbar.Refused() > 0; }))
+        << "the stand-in was not asked";
+    taskbar.Close();
+    EXPECT_TRUE(e2e::WaitUntil(TrayWindowShown)) << "the refused icon was not added again";
 }
 
 // Slow: waits for the real one-minute timer.
