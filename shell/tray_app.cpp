@@ -33,7 +33,7 @@ bool CTrayApp::InitInstance() {
     }
     SetMainWindow(frame);
     platform::SetMainWindow(reinterpret_cast<platform::WindowHandle>(frame->hwnd()));
-    frame->Manager.Startup();
+    frame->StartManager();
     if (frame->Manager.AutoSave == 1)
         frame->ArmAutoSaveTimer();
     ShowWindow(frame->hwnd(), SW_HIDE);

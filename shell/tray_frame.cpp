@@ -51,6 +51,12 @@ CTrayFrame::~CTrayFrame() {
 }
 
 LRESULT CTrayFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (commandRunning_ && StartsCommand(message, wParam)) {
+        // A timer's lParam would be called as its procedure when the posted
+        // copy is dispatched; the auto-save timer has none.
+        deferred_.push_back(MSG{hwnd(), message, wParam, message == WM_TIMER ? 0 : lParam, 0, {}});
+        return 0;
+    }
     if (message == kTrayCallbackMessage)
         return OnTrayNotify(lParam);
     if (message == taskbarCreatedMessage_ && taskbarCreatedMessage_ != 0) {
@@ -81,6 +87,39 @@ void CTrayFrame::OnDestroy() {
     StopAutoSaveTimer();
 }
 
+bool CTrayFrame::StartsCommand(UINT message, WPARAM wParam) const {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_CLOSE:
+        case kTrayCallbackMessage:
+            return true;
+        case WM_TIMER:
+            return wParam == kAutoSaveTimerId;
+    }
+    return false;
+}
+
+template <typename Work>
+void CTrayFrame::RunCommand(Work&& work) {
+    // Also when `work` throws: a flag left set would hold back every command.
+    struct Running {
+        CTrayFrame& frame;
+        explicit Running(CTrayFrame& running) : frame(running) { frame.commandRunning_ = true; }
+        ~Running() {
+            frame.commandRunning_ = false;
+            std::vector<MSG> deferred;
+            deferred.swap(frame.deferred_);
+            for (const MSG& message : deferred)
+                PostMessageA(frame.hwnd(), message.message, message.wParam, message.lParam);
+        }
+    } running(*this);
+    work();
+}
+
+void CTrayFrame::StartManager() {
+    RunCommand([this] { Manager.Startup(); });
+}
+
 void CTrayFrame::OnTimer(UINT_PTR timerId) {
     if (timerId == kTrayIconTimerId) {
         OnTrayIconRetry();
@@ -92,7 +131,7 @@ void CTrayFrame::OnTimer(UINT_PTR timerId) {
     // shows each tick as it happens.
     std::fputs("Now Saving\n", stdout);
     std::fflush(stdout);
-    Manager.TimedSave();
+    RunCommand([this] { Manager.TimedSave(); });
 }
 
 bool CTrayFrame::OnCommand(UINT id) {
@@ -205,11 +244,11 @@ void CTrayFrame::OnExit() {
 }
 
 void CTrayFrame::OnSave() {
-    Manager.SaveSnapshot();
+    RunCommand([this] { Manager.SaveSnapshot(); });
 }
 
 void CTrayFrame::OnRestoreNewest() {
-    Manager.Restore(std::string());
+    RunCommand([this] { Manager.Restore(std::string()); });
 }
 
 void CTrayFrame::OnRestoreFromFile() {
@@ -218,21 +257,23 @@ void CTrayFrame::OnRestoreFromFile() {
     std::string path;
     if (fw::ShowOpenFileDialog(hwnd(), "txt",
                                OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR, path)) {
-        Manager.Restore(path);
+        RunCommand([this, &path] { Manager.Restore(path); });
     }
 }
 
 void CTrayFrame::OnCloseAll() {
-    Manager.CloseAll();
+    RunCommand([this] { Manager.CloseAll(); });
 }
 
 void CTrayFrame::OnSaveAndCloseAll() {
-    Manager.SaveSnapshot();
-    Manager.CloseAll();
+    RunCommand([this] {
+        Manager.SaveSnapshot();
+        Manager.CloseAll();
+    });
 }
 
 void CTrayFrame::OnTopmost() {
-    Manager.ToggleTopmost();
+    RunCommand([this] { Manager.ToggleTopmost(); });
 }
 
 void CTrayFrame::OnSettings() {
