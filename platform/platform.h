@@ -103,7 +103,9 @@ void ShowErrorBox(const std::string& text, const std::string& caption);
 // nothing was started. No handle stays open.
 ProcessId StartProcess(const std::string& application, const std::string& commandLine);
 
-// Blocks the calling thread for `milliseconds`.
+// Blocks the calling thread for `milliseconds`. Messages that other threads
+// send to the thread's windows meanwhile are answered, so that their senders
+// are not held up; posted messages stay queued until it returns.
 void SleepFor(std::uint32_t milliseconds);
 
 // The current local time (daylight saving included); absent on failure.

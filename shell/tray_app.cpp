@@ -8,7 +8,14 @@ CTrayApp theApp;
 
 bool CTrayApp::InitInstance() {
     InstanceMutex = CreateMutexA(nullptr, TRUE, "PelorinMutex");
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    const DWORD mutexError = GetLastError();
+    if (!InstanceMutex && mutexError == ERROR_ACCESS_DENIED) {
+        // The mutex exists but may not be opened: a copy runs in another
+        // security context (elevated, say). It is running all the same, so
+        // this copy ends as silently as any second one.
+        return false;
+    }
+    if (mutexError == ERROR_ALREADY_EXISTS) {
         // Another copy runs: end silently and leave it alone.
         ReleaseMutex(InstanceMutex);
         CloseHandle(InstanceMutex);
@@ -26,7 +33,7 @@ bool CTrayApp::InitInstance() {
     }
     SetMainWindow(frame);
     platform::SetMainWindow(reinterpret_cast<platform::WindowHandle>(frame->hwnd()));
-    frame->Manager.Startup();
+    frame->StartManager();
     if (frame->Manager.AutoSave == 1)
         frame->ArmAutoSaveTimer();
     ShowWindow(frame->hwnd(), SW_HIDE);

@@ -18,6 +18,12 @@ namespace {
 // and hBalloonIcon are not passed.
 constexpr DWORD kTrayIconSize = 488;
 static_assert(offsetof(NOTIFYICONDATAA, guidItem) == kTrayIconSize);
+static_assert(kLongestTimerPeriodMs == USER_TIMER_MAXIMUM);
+
+// A taskbar that is still starting (the program runs at logon) or too busy
+// to answer in time refuses the icon; it is tried again this often.
+constexpr UINT kTrayIconRetryMs = 2000;
+constexpr int kTrayIconRetries = 5;
 
 HINSTANCE Instance() {
     fw::Application* app = fw::Application::Current();
@@ -45,6 +51,12 @@ CTrayFrame::~CTrayFrame() {
 }
 
 LRESULT CTrayFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (commandRunning_ && StartsCommand(message, wParam)) {
+        // A timer's lParam would be called as its procedure when the posted
+        // copy is dispatched; the auto-save timer has none.
+        deferred_.push_back(MSG{hwnd(), message, wParam, message == WM_TIMER ? 0 : lParam, 0, {}});
+        return 0;
+    }
     if (message == kTrayCallbackMessage)
         return OnTrayNotify(lParam);
     if (message == taskbarCreatedMessage_ && taskbarCreatedMessage_ != 0) {
@@ -64,7 +76,8 @@ int CTrayFrame::OnCreate(const CREATESTRUCTA& create) {
     TrayIcon.uCallbackMessage = kTrayCallbackMessage;
     TrayIcon.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_TRAY));
     lstrcpynA(TrayIcon.szTip, LoadText(IDS_TRAY_TIP).c_str(), sizeof TrayIcon.szTip);
-    Shell_NotifyIconA(NIM_ADD, &TrayIcon);
+    AllowTaskbarCreated();
+    AddTrayIcon();
     return 0;
 }
 
@@ -74,12 +87,51 @@ void CTrayFrame::OnDestroy() {
     StopAutoSaveTimer();
 }
 
-void CTrayFrame::OnTimer(UINT_PTR) {
+bool CTrayFrame::StartsCommand(UINT message, WPARAM wParam) const {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_CLOSE:
+        case kTrayCallbackMessage:
+            return true;
+        case WM_TIMER:
+            return wParam == kAutoSaveTimerId;
+    }
+    return false;
+}
+
+template <typename Work>
+void CTrayFrame::RunCommand(Work&& work) {
+    // Also when `work` throws: a flag left set would hold back every command.
+    struct Running {
+        CTrayFrame& frame;
+        explicit Running(CTrayFrame& running) : frame(running) { frame.commandRunning_ = true; }
+        ~Running() {
+            frame.commandRunning_ = false;
+            std::vector<MSG> deferred;
+            deferred.swap(frame.deferred_);
+            for (const MSG& message : deferred)
+                PostMessageA(frame.hwnd(), message.message, message.wParam, message.lParam);
+        }
+    } running(*this);
+    work();
+}
+
+void CTrayFrame::StartManager() {
+    RunCommand([this] { Manager.Startup(); });
+}
+
+void CTrayFrame::OnTimer(UINT_PTR timerId) {
+    if (timerId == kTrayIconTimerId) {
+        OnTrayIconRetry();
+        return;
+    }
+    if (timerId != kAutoSaveTimerId)
+        return;
     // A diagnostic line nobody reads; flushed so that a redirected output
     // shows each tick as it happens.
     std::fputs("Now Saving\n", stdout);
     std::fflush(stdout);
-    Manager.TimedSave();
+    RunCommand([this] { Manager.TimedSave(); });
 }
 
 bool CTrayFrame::OnCommand(UINT id) {
@@ -132,7 +184,55 @@ LRESULT CTrayFrame::OnTrayNotify(LPARAM mouseEvent) {
 }
 
 void CTrayFrame::OnTaskbarCreated() {
-    Shell_NotifyIconA(NIM_ADD, &TrayIcon);
+    AddTrayIcon();
+}
+
+// Without an icon the program can neither be used nor ended, and its mutex
+// keeps the user from starting another copy: an add the taskbar refuses is
+// tried again a few times on a timer of its own.
+void CTrayFrame::AddTrayIcon() {
+    if (Shell_NotifyIconA(NIM_ADD, &TrayIcon)) {
+        trayIconRetriesLeft_ = 0;
+        KillTimer(hwnd(), kTrayIconTimerId);
+        return;
+    }
+    trayIconRetriesLeft_ = kTrayIconRetries;
+    SetTimer(hwnd(), kTrayIconTimerId, kTrayIconRetryMs, nullptr);
+}
+
+// An add that timed out may still have reached the taskbar, and a second add
+// of the same icon fails: when the icon can be modified, it is there.
+void CTrayFrame::OnTrayIconRetry() {
+    const bool shown =
+        Shell_NotifyIconA(NIM_MODIFY, &TrayIcon) || Shell_NotifyIconA(NIM_ADD, &TrayIcon);
+    if (shown || --trayIconRetriesLeft_ <= 0) {
+        trayIconRetriesLeft_ = 0;
+        KillTimer(hwnd(), kTrayIconTimerId);
+    }
+}
+
+// An elevated program gets no message from a less privileged process unless
+// it lets it through, and the shell that broadcasts TaskbarCreated is one.
+// The per-window filter exists from Windows 7 on, the process-wide one from
+// Vista; older systems have neither and need neither, so both are looked up
+// at run time.
+void CTrayFrame::AllowTaskbarCreated() {
+    if (taskbarCreatedMessage_ == 0)
+        return;
+    using WindowFilter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    using ProcessFilter = BOOL(WINAPI*)(UINT, DWORD);
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD of the older call
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (!user32)
+        return;
+    // Through the generic function type, which GCC accepts without warning.
+    if (const FARPROC found = GetProcAddress(user32, "ChangeWindowMessageFilterEx")) {
+        reinterpret_cast<WindowFilter>(reinterpret_cast<void (*)()>(found))(
+            hwnd(), taskbarCreatedMessage_, kAllow, nullptr);
+    } else if (const FARPROC older = GetProcAddress(user32, "ChangeWindowMessageFilter")) {
+        reinterpret_cast<ProcessFilter>(reinterpret_cast<void (*)()>(older))(taskbarCreatedMessage_,
+                                                                             kAllow);
+    }
 }
 
 // Destroying the window ends the program: the framework deletes this object
@@ -144,11 +244,11 @@ void CTrayFrame::OnExit() {
 }
 
 void CTrayFrame::OnSave() {
-    Manager.SaveSnapshot();
+    RunCommand([this] { Manager.SaveSnapshot(); });
 }
 
 void CTrayFrame::OnRestoreNewest() {
-    Manager.Restore(std::string());
+    RunCommand([this] { Manager.Restore(std::string()); });
 }
 
 void CTrayFrame::OnRestoreFromFile() {
@@ -157,21 +257,23 @@ void CTrayFrame::OnRestoreFromFile() {
     std::string path;
     if (fw::ShowOpenFileDialog(hwnd(), "txt",
                                OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR, path)) {
-        Manager.Restore(path);
+        RunCommand([this, &path] { Manager.Restore(path); });
     }
 }
 
 void CTrayFrame::OnCloseAll() {
-    Manager.CloseAll();
+    RunCommand([this] { Manager.CloseAll(); });
 }
 
 void CTrayFrame::OnSaveAndCloseAll() {
-    Manager.SaveSnapshot();
-    Manager.CloseAll();
+    RunCommand([this] {
+        Manager.SaveSnapshot();
+        Manager.CloseAll();
+    });
 }
 
 void CTrayFrame::OnTopmost() {
-    Manager.ToggleTopmost();
+    RunCommand([this] { Manager.ToggleTopmost(); });
 }
 
 void CTrayFrame::OnSettings() {
@@ -201,7 +303,9 @@ void CTrayFrame::StopAutoSaveTimer() {
 }
 
 // Removing twice (exit command, then WM_DESTROY) is harmless: the second
-// call finds no icon.
+// call finds no icon. A removed icon is not tried again.
 void CTrayFrame::RemoveTrayIcon() {
+    trayIconRetriesLeft_ = 0;
+    KillTimer(hwnd(), kTrayIconTimerId);
     Shell_NotifyIconA(NIM_DELETE, &TrayIcon);
 }

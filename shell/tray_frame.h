@@ -6,6 +6,8 @@
 
 #include <shellapi.h>
 
+#include <vector>
+
 #include "shell/framework/frame_window.h"
 #include "snapshot/snapshot_manager.h"
 
@@ -21,6 +23,9 @@ public:
     void ArmAutoSaveTimer();
     void StopAutoSaveTimer();
 
+    // The manager's start-up, which may restore, run as a command is.
+    void StartManager();
+
     // The record given to Shell_NotifyIconA; 488 bytes are passed (the
     // fields up to dwInfoFlags), as the oldest shells accept.
     NOTIFYICONDATAA TrayIcon;
@@ -29,6 +34,8 @@ public:
 
     static constexpr UINT kTrayCallbackMessage = WM_USER + 100;
     static constexpr UINT_PTR kAutoSaveTimerId = 1;
+    // Retries an icon that the taskbar did not take.
+    static constexpr UINT_PTR kTrayIconTimerId = 2;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -40,6 +47,9 @@ protected:
 private:
     LRESULT OnTrayNotify(LPARAM mouseEvent);
     void OnTaskbarCreated();
+    void OnTrayIconRetry();
+    void AddTrayIcon();
+    void AllowTaskbarCreated();
     void OnExit();
     void OnSave();
     void OnRestoreNewest();
@@ -50,7 +60,20 @@ private:
     void OnSettings();
     void RemoveTrayIcon();
 
+    // Runs `work`, an operation of the manager, as a command. Some of its
+    // calls answer messages that other threads send (the restore's waits,
+    // moving or reading another program's window); a command, auto-save
+    // tick, tray click or close request among them is kept and posted again
+    // once `work` is over, so that no command ever runs inside another.
+    template <typename Work>
+    void RunCommand(Work&& work);
+    bool StartsCommand(UINT message, WPARAM wParam) const;
+
     // Sent by the shell to every top-level window when the notification
     // area has been rebuilt (explorer restarted): icons must be added again.
     UINT taskbarCreatedMessage_ = 0;
+    // Adds of the icon still to try on kTrayIconTimerId.
+    int trayIconRetriesLeft_ = 0;
+    bool commandRunning_ = false;
+    std::vector<MSG> deferred_;
 };

@@ -3,6 +3,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/platform.h"
@@ -31,8 +32,47 @@ ProcessId StartProcess(const std::string& application, const std::string& comman
     return process.dwProcessId;
 }
 
+namespace {
+
+// The performance counter in whole milliseconds, rounded down: a tick count
+// of 10 to 16 ms could end a wait before its time.
+std::uint64_t CounterMilliseconds() {
+    LARGE_INTEGER frequency, now;
+    if (!QueryPerformanceFrequency(&frequency) || !QueryPerformanceCounter(&now) ||
+        frequency.QuadPart <= 0)
+        return static_cast<std::uint64_t>(GetTickCount());
+    const auto ticks = static_cast<std::uint64_t>(now.QuadPart);
+    const auto perSecond = static_cast<std::uint64_t>(frequency.QuadPart);
+    return ticks / perSecond * 1000 + ticks % perSecond * 1000 / perSecond;
+}
+
+}  // namespace
+
+// The restore sleeps on the thread that owns the program's window. A program
+// that sends a message to every top-level window (a settings change, the
+// shutdown query) waits for each answer, so the sleep answers messages sent
+// by other threads as they come: the system delivers them to the window
+// procedure from inside PeekMessage. PM_NOREMOVE with PM_QS_SENDMESSAGE looks
+// at nothing else, so posted messages, the tray's commands among them, stay
+// queued until the sleep is over; PM_NOYIELD keeps a program that waits for
+// this one to become idle (WaitForInputIdle) waiting, as it is not.
 void SleepFor(std::uint32_t milliseconds) {
-    Sleep(milliseconds);
+    const std::uint64_t deadline = CounterMilliseconds() + milliseconds;
+    for (;;) {
+        const std::uint64_t now = CounterMilliseconds();
+        if (now >= deadline)
+            return;
+        // INFINITE is 0xFFFFFFFF, the one value a finite wait must not pass.
+        const DWORD left =
+            static_cast<DWORD>(std::min<std::uint64_t>(deadline - now, INFINITE - 1));
+        const DWORD woken = MsgWaitForMultipleObjectsEx(0, nullptr, left, QS_SENDMESSAGE, 0);
+        if (woken == WAIT_FAILED) {
+            Sleep(left);
+            return;
+        }
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD | PM_QS_SENDMESSAGE);
+    }
 }
 
 std::optional<std::tm> LocalTimeNow() {

@@ -44,6 +44,40 @@ TEST_F(ShellCommandsTest, RestoreNewestStartsTheBrowsersOfTheNewestSnapshot) {
     EXPECT_EQ(titles, (std::vector<std::string>{"Fixture - about:a", "Fixture - about:b"}));
 }
 
+// A restore sleeps on the window's thread, yet answers what other programs
+// send meanwhile (a broadcast waits for every window). Commands, posted or
+// sent, wait until it is over: the save sees the restored window in place.
+TEST_F(ShellCommandsTest, RestoreAnswersSentMessagesAndKeepsCommandsForAfter) {
+    WriteIni("[Setting]\r\nCreateWait=5000\r\nResizeWait=500\r\n");
+    WriteSnapshot("20060101000000.txt", {"about:waiting"});
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_RESTORE_NEWEST);
+    ASSERT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().size() == 1; }));
+    RECT unplaced = {};
+    GetWindowRect(e2e::BrowserFrames()[0], &unplaced);
+    ASSERT_FALSE(unplaced.left == 40 && unplaced.top == 40) << "where the restore will put it";
+
+    // Well within what is left of the 5 s CreateWait.
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(
+        SendMessageTimeoutA(pelorin_.Frame(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer))
+        << "not answered during the restore";
+    EXPECT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_COMMAND, IDM_SAVE, 0, SMTO_ABORTIFHUNG,
+                                    2000, &answer));
+    pelorin_.PostCommand(IDM_SAVE);
+    EXPECT_EQ(SnapshotFiles(directory_).size(), 1u) << "a save ran inside the restore";
+
+    // Posted last, so shown once both saves have run.
+    const HWND dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr);
+    const auto files = SnapshotFiles(directory_);
+    ASSERT_EQ(files.size(), 2u) << "a save saw the window before it was placed";
+    const std::string text = ReadOr("save\\" + files[1]);
+    EXPECT_TRUE(Contains(text, "w_x=40\r\nw_y=40\r\n")) << e2e::Visible(text);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
+}
+
 // The file is chosen in the system's own Open dialog, in another folder;
 // afterwards Pelorin still saves into its own folder's save\.
 TEST_F(ShellCommandsTest, RestoreFromFileUsesTheChosenFileAndKeepsTheCurrentFolder) {
@@ -176,10 +210,11 @@ TEST_F(ShellCommandsTest, RealMenuFromTheTrayCallbackRunsAnItemChosenByKeyboard)
 
 // A posted WM_TIMER is a tick: the diagnostic line, then a timed save, whose
 // capture prints one line per browser title. The C runtime's text mode ends
-// each line with CR LF.
+// each line with CR LF. The tray icon's retry timer (id 2) is no tick.
 TEST_F(ShellCommandsTest, TimerTickWritesNowSavingAndSaves) {
     StartFixture("about:tick");
     StartResident(pelorin_);
+    PostMessageA(pelorin_.Frame(), WM_TIMER, 2, 0);
     PostMessageA(pelorin_.Frame(), WM_TIMER, 1, 0);
     ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }));
     const std::string tick = "Now Saving\r\nFixture - about:tick\r\n";

@@ -6,6 +6,9 @@
 
 #include <shellapi.h>
 
+#include <atomic>
+#include <thread>
+
 #include "resource.h"
 #include "shell_test.h"
 
@@ -13,6 +16,55 @@ namespace shell_e2e {
 namespace {
 
 using ShellStartupTest = ShellTest;
+
+// A taskbar that is not ready: a window of the shell's tray class, found by
+// Shell_NotifyIcon before the real one, that refuses every request.
+class RefusingTaskbar {
+public:
+    RefusingTaskbar() : thread_([this] { Run(); }) {
+        e2e::WaitUntil([this] { return window_.load() != nullptr; });
+    }
+    ~RefusingTaskbar() { Close(); }
+    void Close() {
+        if (!thread_.joinable())
+            return;
+        PostMessageA(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+    }
+    int Refused() const { return refused_; }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<RefusingTaskbar*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (message == WM_COPYDATA && self) {
+            ++self->refused_;
+            return FALSE;
+        }
+        if (message == WM_DESTROY)
+            PostQuitMessage(0);
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    void Run() {
+        WNDCLASSA type = {};
+        type.lpfnWndProc = Procedure;
+        type.hInstance = GetModuleHandleA(nullptr);
+        type.lpszClassName = "Shell_TrayWnd";
+        RegisterClassA(&type);
+        const HWND window =
+            CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, type.lpszClassName, nullptr, WS_POPUP,
+                            0, 0, 0, 0, nullptr, nullptr, type.hInstance, nullptr);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        window_ = window;
+        MSG message;
+        while (window && GetMessageA(&message, nullptr, 0, 0) > 0)
+            DispatchMessageA(&message);
+        UnregisterClassA(type.lpszClassName, type.hInstance);
+    }
+
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<int> refused_{0};
+    std::thread thread_;
+};
 
 TEST_F(ShellStartupTest, SecondCopyEndsSilentlyAndLeavesTheFirstAlone) {
     StartResident(pelorin_);
@@ -30,6 +82,31 @@ TEST_F(ShellStartupTest, SecondCopyEndsSilentlyAndLeavesTheFirstAlone) {
     EXPECT_TRUE(pelorin_.WaitResponsive(2000ms));
     EXPECT_TRUE(MutexExists());
     EXPECT_EQ(FindWindowOf(pelorin_.pid(), "#32770", nullptr), nullptr) << "a message box appeared";
+}
+
+// A copy in another security context (elevated, say) holds a mutex that this
+// one may not open: CreateMutexA gives no handle and ERROR_ACCESS_DENIED. A
+// mutex whose DACL grants nothing stands in for it.
+TEST_F(ShellStartupTest, MutexOfAnotherSecurityContextCountsAsAFirstCopy) {
+    SECURITY_DESCRIPTOR descriptor;
+    ACL nobody;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(InitializeAcl(&nobody, sizeof nobody, ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, &nobody, FALSE));
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    const HANDLE held = CreateMutexA(&attributes, TRUE, kMutexName);
+    ASSERT_NE(held, nullptr);
+    ASSERT_EQ(OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName), nullptr);
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    ASSERT_TRUE(pelorin_.Start(directory_));
+    const auto code = pelorin_.WaitForExit();
+    CloseHandle(held);
+    ASSERT_TRUE(code.has_value()) << "the copy ran on beside the other one";
+    EXPECT_EQ(*code, 0u);
+    EXPECT_TRUE(WindowsOf(pelorin_.pid(), nullptr).empty()) << "it left a window";
+    EXPECT_EQ(GetFileAttributesA(Path("save").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "it went on with its start-up";
 }
 
 TEST_F(ShellStartupTest, CreatesTheSaveFolderAndAddsTheIconAtStart) {
@@ -81,9 +158,10 @@ TEST_F(ShellStartupTest, FileNamedSaveGivesTheErrorBoxThenRunsOnDefaults) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
 }
 
-// The restore runs inside the start-up, before the message loop: by the time
-// the program first waits for input, the browser of the newest snapshot has
-// been started and placed, and the first command posted sees it.
+// The restore runs inside the start-up, before the message loop: the first
+// command posted runs after it and sees the browser of the newest snapshot
+// started and placed. (The restore's waits answer sent messages, which Wine
+// already counts as waiting for input, so WaitStarted would come too early.)
 TEST_F(ShellStartupTest, RestoreWhenStartRestoresTheNewestSnapshotBeforeTheMenuAnswers) {
     WriteIni("[Setting]\r\nCreateWait=1500\r\nResizeWait=1000\r\nRestoreWhenStart=1\r\n");
     WriteSnapshot("20050101000000.txt", {"about:older"});
@@ -91,18 +169,14 @@ TEST_F(ShellStartupTest, RestoreWhenStartRestoresTheNewestSnapshotBeforeTheMenuA
     ASSERT_TRUE(pelorin_.Start(directory_));
     ASSERT_TRUE(pelorin_.WaitForFrame());
     pelorin_.PostCommand(IDM_SAVE);
-    ASSERT_TRUE(pelorin_.WaitStarted(20000ms));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 3; }, 20000ms));
     const auto frames = e2e::BrowserFrames();
-    ASSERT_EQ(frames.size(), 1u) << "the restore had not finished when the loop ran";
+    ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(TextOf(frames[0]), "Fixture - about:newest");
-    RECT placed = {};
-    GetWindowRect(frames[0], &placed);
-    EXPECT_EQ(placed.left, 40);
-    EXPECT_EQ(placed.top, 40);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 3; }));
-    EXPECT_NE(ReadOr("save\\" + SnapshotFiles(directory_).back()).find("option=about:newest\r\n"),
-              std::string::npos)
-        << "the command posted at start ran before the restore";
+    const std::string saved = ReadOr("save\\" + SnapshotFiles(directory_).back());
+    EXPECT_NE(saved.find("option=about:newest\r\n"), std::string::npos) << e2e::Visible(saved);
+    EXPECT_NE(saved.find("w_x=40\r\nw_y=40\r\n"), std::string::npos)
+        << "the command posted at start ran before the restore: " << e2e::Visible(saved);
 }
 
 TEST_F(ShellStartupTest, ExitRemovesTheIconSavesClosesAndReleasesTheMutex) {
@@ -177,6 +251,16 @@ TEST_F(ShellStartupTest, IconComesBackAfterTaskbarCreated) {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(HWND_BROADCAST, taskbarCreated, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
     EXPECT_TRUE(e2e::WaitUntil(TrayWindowShown)) << "the icon was not added again";
+}
+
+// At logon the taskbar may not take the icon yet; the program tries again.
+TEST_F(ShellStartupTest, IconRefusedAtStartIsAddedOnARetry) {
+    RefusingTaskbar taskbar;
+    StartResident(pelorin_);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return taskbar.Refused() > 0; }))
+        << "the stand-in was not asked";
+    taskbar.Close();
+    EXPECT_TRUE(e2e::WaitUntil(TrayWindowShown)) << "the refused icon was not added again";
 }
 
 // Slow: waits for the real one-minute timer.
