@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "snapshot/browser_launch.h"
+#include "snapshot/workspace.h"
 #include "storage/snapshot_files.h"
 
 namespace {
@@ -82,11 +83,13 @@ void CSnapshotManager::Restore(const std::string& path) {
 
     // All moves before any show, so a maximised or minimised window keeps the
     // recorded rectangle as its normal position.
+    const std::vector<platform::Monitor> monitors = platform::Monitors();
     for (const BrowserWindowRecord& record : records) {
         if (record.hwnd == nullptr)
             continue;
-        platform::MoveWindowTo(record.hwnd, record.w_x, record.w_y, record.w_width,
-                               record.w_height);
+        const PlacedRect to =
+            ScreenRectOf({record.w_x, record.w_y, record.w_width, record.w_height}, monitors);
+        platform::MoveWindowTo(record.hwnd, to.x, to.y, to.width, to.height);
     }
     for (const BrowserWindowRecord& record : records) {
         if (record.hwnd == nullptr || record.style == 0)
