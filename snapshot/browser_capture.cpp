@@ -1,6 +1,9 @@
 #include "snapshot/browser_capture.h"
 
 #include <cstdio>
+#include <vector>
+
+#include "snapshot/workspace.h"
 
 namespace {
 
@@ -23,6 +26,19 @@ platform::Placement PlacementOrCurrentRect(platform::WindowHandle frame) {
     return {kShowNormal, platform::WindowRect(frame).value_or(platform::Rect{})};
 }
 
+// The rectangle to record. A window snapped to half the screen (or otherwise
+// arranged) reports itself shown normally, with the normal rectangle it had
+// before; the user sees it where it is now, so that is what is recorded. Only
+// for windows shown normally: those maximised or minimised keep their normal
+// rectangle. Where both agree, nothing changes.
+platform::Rect RecordedRect(platform::WindowHandle frame, const platform::Placement& placement,
+                            const std::vector<platform::Monitor>& monitors) {
+    if (placement.showCmd != kShowNormal)
+        return placement.normal;
+    const std::optional<platform::Rect> current = platform::WindowRect(frame);
+    return current ? WorkspaceRectOf(*current, monitors) : placement.normal;
+}
+
 }  // namespace
 
 std::string GetAddressBarText(platform::WindowHandle frame) {
@@ -36,6 +52,7 @@ std::string GetAddressBarText(platform::WindowHandle frame) {
 }
 
 void CaptureBrowserWindows(BrowserWindowList& list) {
+    const std::vector<platform::Monitor> monitors = platform::Monitors();
     for (platform::WindowHandle window : platform::TopLevelWindows()) {
         platform::ProcessId pid = platform::WindowProcess(window);
         std::string title = platform::WindowTitle(window);
@@ -46,7 +63,7 @@ void CaptureBrowserWindows(BrowserWindowList& list) {
 
         std::string option = GetAddressBarText(window);
         platform::Placement placement = PlacementOrCurrentRect(window);
-        const platform::Rect& r = placement.normal;
+        const platform::Rect r = RecordedRect(window, placement, monitors);
         BrowserWindowRecord record(name, title, option, r.left, r.top, Span(r.left, r.right),
                                    Span(r.top, r.bottom));
         record.hwnd = window;
