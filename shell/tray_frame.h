@@ -21,8 +21,9 @@ public:
     void ArmAutoSaveTimer();
     void StopAutoSaveTimer();
 
-    // The record given to Shell_NotifyIconA; 488 bytes are passed (the
-    // fields up to dwInfoFlags), as the oldest shells accept.
+    // The record given to Shell_NotifyIconA; only the fields up to
+    // dwInfoFlags are passed (488 bytes in the 32-bit build), as the oldest
+    // shells accept.
     NOTIFYICONDATAA TrayIcon;
     UINT_PTR TimerId = 0;
     CSnapshotManager Manager;
