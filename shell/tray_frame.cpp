@@ -15,9 +15,11 @@
 namespace {
 
 // NOTIFYICONDATAA up to and including dwInfoFlags; the trailing guidItem
-// and hBalloonIcon are not passed.
-constexpr DWORD kTrayIconSize = 488;
-static_assert(offsetof(NOTIFYICONDATAA, guidItem) == kTrayIconSize);
+// and hBalloonIcon are not passed. In the 32-bit layout that is the
+// 488-byte record every shell since version 5 accepts; the 64-bit layout
+// pads around its handles, so there the same fields take their own size.
+constexpr DWORD kTrayIconSize = offsetof(NOTIFYICONDATAA, guidItem);
+static_assert(sizeof(void*) != 4 || kTrayIconSize == 488);
 static_assert(kLongestTimerPeriodMs == USER_TIMER_MAXIMUM);
 
 // A taskbar that is still starting (the program runs at logon) or too busy

@@ -15,6 +15,19 @@ target_include_directories(shell_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/shell/r
 target_link_libraries(shell_e2e_tests PRIVATE e2e_test_base shell32 user32 gdi32 advapi32 version)
 add_dependencies(shell_e2e_tests Pelorin fixture_browser marker_program)
 
+# Pelorin.exe read as a file on the host, never run (ctest -L file): so the
+# i686 build is checked on machines that cannot execute 32-bit code too.
+# 307200 bytes is the size goal of at most 300 KB.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(pelorin_machine i386)
+else()
+  set(pelorin_machine x86-64)
+endif()
+add_test(NAME pelorin_file
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/exe_file_check ${CMAKE_OBJDUMP} $<TARGET_FILE:Pelorin>
+          ${pelorin_machine} 307200)
+set_tests_properties(pelorin_file PROPERTIES LABELS file)
+
 set(shell_e2e_args $<TARGET_FILE:Pelorin> $<TARGET_FILE:fixture_browser> $<TARGET_FILE:marker_program>)
 add_test(NAME shell_e2e
   COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:shell_e2e_tests> --gtest_filter=-*Slow* ${shell_e2e_args})

@@ -123,9 +123,9 @@ TEST_F(ShellStartupTest, CreatesTheSaveFolderAndAddsTheIconAtStart) {
     EXPECT_EQ(frame.bottom - frame.top, 100);
     // Its class: style 0, no cursor, background or icon.
     EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_STYLE), 0u);
-    EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_HCURSOR), 0u);
-    EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_HBRBACKGROUND), 0u);
-    EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_HICON), 0u);
+    EXPECT_EQ(GetClassLongPtrA(pelorin_.Frame(), GCLP_HCURSOR), 0u);
+    EXPECT_EQ(GetClassLongPtrA(pelorin_.Frame(), GCLP_HBRBACKGROUND), 0u);
+    EXPECT_EQ(GetClassLongPtrA(pelorin_.Frame(), GCLP_HICON), 0u);
     EXPECT_EQ(GetWindowLongA(pelorin_.Frame(), GWL_STYLE) & WS_OVERLAPPEDWINDOW,
               static_cast<LONG>(WS_OVERLAPPEDWINDOW));
 }
