@@ -9,10 +9,12 @@ add_executable(shell_e2e_tests
   shell_commands_test.cpp
   shell_settings_test.cpp
   shell_timer_interval_test.cpp
-  shell_resources_test.cpp)
+  shell_resources_test.cpp
+  # The framework's dialog call, driven with a stand-in dialog function.
+  ${PROJECT_SOURCE_DIR}/shell/framework/open_file_dialog.cpp)
 target_include_directories(shell_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/shell/resources
   ${PROJECT_BINARY_DIR}/generated)
-target_link_libraries(shell_e2e_tests PRIVATE e2e_test_base shell32 user32 gdi32 advapi32 version)
+target_link_libraries(shell_e2e_tests PRIVATE e2e_test_base comdlg32 shell32 user32 gdi32 advapi32 version)
 add_dependencies(shell_e2e_tests Pelorin fixture_browser marker_program)
 
 # Pelorin.exe read as a file on the host, never run (ctest -L file): so the

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "resource.h"
+#include "shell/framework/open_file_dialog.h"
 #include "shell_test.h"
 
 namespace shell_e2e {
@@ -114,6 +115,40 @@ TEST_F(ShellCommandsTest, RestoreFromFileUsesTheChosenFileAndKeepsTheCurrentFold
     EXPECT_EQ(stray, INVALID_HANDLE_VALUE) << "a save folder appeared where the file was picked";
     if (stray != INVALID_HANDLE_VALUE)
         FindClose(stray);
+}
+
+// The system's dialog may move the current directory to where the file was
+// picked (on Windows, whatever the flags say); the call puts it back.
+std::string g_pickedFolder;
+
+BOOL WINAPI DialogThatMovesTheCurrentDirectory(OPENFILENAMEA* ofn) {
+    SetCurrentDirectoryA(g_pickedFolder.c_str());
+    lstrcpynA(ofn->lpstrFile, (g_pickedFolder + "\\picked.txt").c_str(), int(ofn->nMaxFile));
+    return TRUE;
+}
+
+BOOL WINAPI CancelledDialogThatMovesTheCurrentDirectory(OPENFILENAMEA*) {
+    SetCurrentDirectoryA(g_pickedFolder.c_str());
+    return FALSE;
+}
+
+TEST_F(ShellCommandsTest, OpenFileDialogCallPutsTheCurrentDirectoryBack) {
+    g_pickedFolder = directory_ + "-picked";
+    ASSERT_TRUE(CreateDirectoryA(g_pickedFolder.c_str(), nullptr));
+    char before[MAX_PATH] = {};
+    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, before), 0u);
+    std::string path;
+    EXPECT_TRUE(fw::ShowOpenFileDialog(nullptr, "txt", OFN_NOCHANGEDIR, path,
+                                       DialogThatMovesTheCurrentDirectory));
+    EXPECT_EQ(path, g_pickedFolder + "\\picked.txt");
+    char after[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, after);
+    EXPECT_STREQ(after, before) << "left in the folder the file was picked from";
+
+    EXPECT_FALSE(fw::ShowOpenFileDialog(nullptr, "txt", OFN_NOCHANGEDIR, path,
+                                        CancelledDialogThatMovesTheCurrentDirectory));
+    GetCurrentDirectoryA(MAX_PATH, after);
+    EXPECT_STREQ(after, before) << "left in the folder after a cancel";
 }
 
 TEST_F(ShellCommandsTest, RestoreFromFileCancelledDoesNothing) {
