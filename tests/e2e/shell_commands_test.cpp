@@ -163,6 +163,43 @@ TEST_F(ShellCommandsTest, RestoreFromFileCancelledDoesNothing) {
     EXPECT_TRUE(e2e::BrowserFrames().empty());
 }
 
+// A name that does not exist is refused in the dialog: it never reaches the
+// restore, whose ExitIEWhenRestore would close every browser and open none.
+TEST_F(ShellCommandsTest, RestoreFromFileRefusesAMissingName) {
+    WriteIni("[Setting]\r\nExitIEWhenRestore=1\r\n");
+    StartFixture("about:kept");
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_RESTORE_FROM_FILE);
+    const HWND dialog = WaitForShownWindowOf(pelorin_.pid(), "#32770", nullptr);
+    ASSERT_NE(dialog, nullptr);
+    HWND name = GetDlgItem(dialog, 0x480);
+    if (!name)
+        name = GetDlgItem(dialog, 0x47C);
+    ASSERT_NE(name, nullptr);
+    const std::string missing = Path("mistyped");
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(missing.c_str()));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    // The dialog answers with a box of its own and stays open.
+    HWND refusal = nullptr;
+    const bool refused = e2e::WaitUntil([&] {
+        for (HWND box : WindowsOf(pelorin_.pid(), "#32770")) {
+            if (box != dialog && IsWindowVisible(box))
+                refusal = box;
+        }
+        return refusal != nullptr;
+    });
+    EXPECT_TRUE(refused) << "the missing name was accepted";
+    if (refusal) {
+        PostMessageA(refusal, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(refusal); }));
+    }
+    if (IsWindow(dialog))
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
+    ASSERT_TRUE(pelorin_.WaitResponsive());
+    EXPECT_EQ(e2e::BrowserFrames().size(), 1u) << "the browser was closed";
+}
+
 TEST_F(ShellCommandsTest, CloseAllClosesEveryBrowser) {
     StartFixture("about:one");
     StartFixture("about:two");
