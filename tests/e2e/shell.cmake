@@ -15,7 +15,7 @@ add_executable(shell_e2e_tests
 target_include_directories(shell_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/shell/resources
   ${PROJECT_BINARY_DIR}/generated)
 target_link_libraries(shell_e2e_tests PRIVATE e2e_test_base comdlg32 shell32 user32 gdi32 advapi32 version)
-add_dependencies(shell_e2e_tests Pelorin fixture_browser marker_program)
+add_dependencies(shell_e2e_tests Pelorin Pelorin_guarded fixture_browser marker_program)
 
 # Pelorin.exe read as a file on the host, never run (ctest -L file): so the
 # i686 build is checked on machines that cannot execute 32-bit code too.
@@ -33,6 +33,11 @@ set_tests_properties(pelorin_file PROPERTIES LABELS file)
 set(shell_e2e_args $<TARGET_FILE:Pelorin> $<TARGET_FILE:fixture_browser> $<TARGET_FILE:marker_program>)
 add_test(NAME shell_e2e
   COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:shell_e2e_tests> --gtest_filter=-*Slow* ${shell_e2e_args})
+# The start and end of the program once more, in the build that faults on any
+# use of a deleted object.
+add_test(NAME shell_e2e_guarded
+  COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:shell_e2e_tests> --gtest_filter=ShellStartupTest.*:-*Slow*
+          $<TARGET_FILE:Pelorin_guarded> $<TARGET_FILE:fixture_browser> $<TARGET_FILE:marker_program>)
 # Waits for the real one-minute auto-save timer.
 add_test(NAME shell_e2e_slow
   COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:shell_e2e_tests> --gtest_filter=*Slow* ${shell_e2e_args})
