@@ -56,6 +56,9 @@ ProcessId WindowProcess(WindowHandle window);
 // The window's show command and normal rectangle; absent when the query fails.
 std::optional<Placement> WindowPlacement(WindowHandle window);
 
+// Whether the handle still names a window: false once the window is gone.
+bool WindowExists(WindowHandle window);
+
 // The window's current rectangle in screen coordinates; absent on failure.
 std::optional<Rect> WindowRect(WindowHandle window);
 

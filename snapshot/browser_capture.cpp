@@ -15,12 +15,16 @@ std::int32_t Span(std::int32_t from, std::int32_t to) {
 
 // A frame whose placement cannot be read is still worth restoring: it is
 // recorded as shown normally at its current rectangle, or at zeros when even
-// that cannot be read.
-platform::Placement PlacementOrCurrentRect(platform::WindowHandle frame) {
+// that cannot be read. A frame closed since the enumeration is not: its
+// record would open an extra blank browser at the restore and make the
+// snapshot differ from the last one for nothing. Absent for such a frame.
+std::optional<platform::Placement> PlacementOrCurrentRect(platform::WindowHandle frame) {
     if (std::optional<platform::Placement> placement = platform::WindowPlacement(frame)) {
-        return *placement;
+        return placement;
     }
-    return {kShowNormal, platform::WindowRect(frame).value_or(platform::Rect{})};
+    if (!platform::WindowExists(frame))
+        return std::nullopt;
+    return platform::Placement{kShowNormal, platform::WindowRect(frame).value_or(platform::Rect{})};
 }
 
 }  // namespace
@@ -45,13 +49,15 @@ void CaptureBrowserWindows(BrowserWindowList& list) {
             continue;
 
         std::string option = GetAddressBarText(window);
-        platform::Placement placement = PlacementOrCurrentRect(window);
-        const platform::Rect& r = placement.normal;
+        std::optional<platform::Placement> placement = PlacementOrCurrentRect(window);
+        if (!placement)
+            continue;
+        const platform::Rect& r = placement->normal;
         BrowserWindowRecord record(name, title, option, r.left, r.top, Span(r.left, r.right),
                                    Span(r.top, r.bottom));
         record.hwnd = window;
         record.pid = pid;
-        record.style = placement.showCmd;
+        record.style = placement->showCmd;
         list.push_back(std::move(record));
         std::printf("%s\n", title.c_str());
     }

@@ -68,6 +68,10 @@ std::optional<Placement> WindowPlacement(WindowHandle window) {
                      ToRect(placement.rcNormalPosition)};
 }
 
+bool WindowExists(WindowHandle window) {
+    return IsWindow(ToHwnd(window)) != FALSE;
+}
+
 std::optional<Rect> WindowRect(WindowHandle window) {
     RECT rect = {};
     if (!GetWindowRect(ToHwnd(window), &rect))
