@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "fixture_protocol.h"
 #include "resource.h"
 #include "shell/framework/open_file_dialog.h"
 #include "shell_test.h"
@@ -27,6 +28,42 @@ TEST_F(ShellCommandsTest, SaveWritesASnapshotOfTheOpenBrowsers) {
     EXPECT_TRUE(Contains(text, "option=about:one\r\n")) << e2e::Visible(text);
     EXPECT_TRUE(Contains(text, "option=about:two\r\n")) << e2e::Visible(text);
     EXPECT_EQ(e2e::BrowserFrames().size(), 2u) << "save must not close anything";
+}
+
+// Ends a process when the test is over, whatever happened in it.
+struct EndedAtExit {
+    DWORD pid;
+    ~EndedAtExit() {
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+};
+
+// A browser whose window thread has stopped answering holds a save up for
+// about a second: its record has an empty address, the others theirs, and
+// the program answers its menu afterwards.
+TEST_F(ShellCommandsTest, SaveWithAHungBrowserFinishesAndTheProgramStillAnswers) {
+    StartFixture("about:one");
+    const auto hung = StartFixture(std::string("about:hung ") + fixture::kHangOption);
+    const EndedAtExit endHung{hung.pid};
+    StartFixture("about:two");
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_SAVE);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }, 5000ms))
+        << "the save did not finish";
+    const std::string text = ReadOr("save\\" + SnapshotFiles(directory_)[0]);
+    EXPECT_TRUE(Contains(text, "[2]\r\n")) << e2e::Visible(text);
+    EXPECT_TRUE(Contains(text, "option=about:one\r\n")) << e2e::Visible(text);
+    EXPECT_TRUE(Contains(text, "option=about:two\r\n")) << e2e::Visible(text);
+    EXPECT_TRUE(Contains(text, "option=\r\nstyle=1\r\ntitle=Fixture - about:hung\r\n"))
+        << e2e::Visible(text);
+    const HWND dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr) << "the menu command did not run";
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
 }
 
 TEST_F(ShellCommandsTest, RestoreNewestStartsTheBrowsersOfTheNewestSnapshot) {
@@ -77,6 +114,38 @@ TEST_F(ShellCommandsTest, RestoreAnswersSentMessagesAndKeepsCommandsForAfter) {
     EXPECT_TRUE(Contains(text, "w_x=40\r\nw_y=40\r\n")) << e2e::Visible(text);
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
+}
+
+// Placing a browser whose window thread has stopped answering does not wait
+// for it: the restore ends, places the others, and the menu answers.
+TEST_F(ShellCommandsTest, RestoreWithAHungBrowserFinishesAndPlacesTheOthers) {
+    WriteIni("[Setting]\r\nCreateWait=500\r\nResizeWait=500\r\n");
+    WriteSnapshot("20060101000000.txt",
+                  {std::string("about:hung ") + fixture::kHangOption, "about:placed"});
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_RESTORE_NEWEST);
+    HWND hung = nullptr;
+    HWND placed = nullptr;
+    ASSERT_TRUE(e2e::WaitUntil([&] {
+        for (HWND frame : e2e::BrowserFrames()) {
+            // Read without a message, which the hung one would not answer.
+            char title[64] = {};
+            GetWindowTextA(frame, title, sizeof title);
+            (std::string(title) == "Fixture - about:hung" ? hung : placed) = frame;
+        }
+        return hung && placed;
+    })) << "the browsers did not start";
+    const EndedAtExit endHung{e2e::OwnerOf(hung)};
+    const HWND dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr) << "the restore did not finish";
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
+    RECT at = {};
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        GetWindowRect(placed, &at);
+        return at.left == 70 && at.top == 70;
+    })) << "placed at "
+        << at.left << "," << at.top;
 }
 
 // The file is chosen in the system's own Open dialog, in another folder;
@@ -241,6 +310,24 @@ TEST_F(ShellCommandsTest, TopmostTogglesTheWindowThatWasInFront) {
     EXPECT_TRUE(e2e::WaitUntil(topmost)) << "not made topmost";
     pelorin_.PostCommand(IDM_TOPMOST);
     EXPECT_TRUE(e2e::WaitUntil([&] { return !topmost(); })) << "not taken back";
+}
+
+// The toggle does not wait for a window in front whose thread has stopped
+// answering.
+TEST_F(ShellCommandsTest, TopmostOnAHungBrowserDoesNotWaitForIt) {
+    const auto front = StartFixture(std::string("about:hung ") + fixture::kHangOption);
+    const EndedAtExit endHung{front.pid};
+    StartResident(pelorin_);
+    PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
+    const HWND menu = WaitForWindowOf(pelorin_.pid(), "#32768", nullptr);
+    ASSERT_NE(menu, nullptr);
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(menu); }));
+    pelorin_.PostCommand(IDM_TOPMOST);
+    const HWND dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr) << "the toggle waited for the hung browser";
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
 }
 
 // The real menu, opened by a right-button press on the icon, driven by the
