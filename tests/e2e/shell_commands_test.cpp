@@ -312,57 +312,13 @@ TEST_F(ShellCommandsTest, TopmostTogglesTheWindowThatWasInFront) {
     EXPECT_TRUE(e2e::WaitUntil([&] { return !topmost(); })) << "not taken back";
 }
 
-// Reads an item of Pelorin's open menu from inside Pelorin: menu_probe.dll,
-// built beside this program, is loaded there by a message hook on its thread.
-class MenuProbe {
-public:
-    explicit MenuProbe(DWORD thread)
-        : mapping_(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      2 * sizeof(LONG), "PelorinMenuProbeAnswer")),
-          answer_(mapping_ ? static_cast<volatile LONG*>(
-                                 MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 2 * sizeof(LONG)))
-                           : nullptr),
-          module_(LoadLibraryA("menu_probe.dll")),
-          hook_(module_ ? SetWindowsHookExA(WH_GETMESSAGE,
-                                            reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(
-                                                GetProcAddress(module_, "MenuProbeHook"))),
-                                            module_, thread)
-                        : nullptr) {}
-    ~MenuProbe() {
-        if (hook_)
-            UnhookWindowsHookEx(hook_);
-        if (module_)
-            FreeLibrary(module_);
-        if (answer_)
-            UnmapViewOfFile(const_cast<LONG*>(answer_));
-        if (mapping_)
-            CloseHandle(mapping_);
-    }
-    bool Ready() const { return hook_ != nullptr && answer_ != nullptr; }
-    // GetMenuState of item `id` in the menu shown by `menuWindow`.
-    std::optional<UINT> State(HWND menuWindow, UINT id) {
-        const LONG ticket = ++tickets_;
-        PostMessageA(menuWindow, RegisterWindowMessageA("PelorinMenuProbe"), id, ticket);
-        if (!e2e::WaitUntil([&] { return answer_[0] == ticket; }))
-            return std::nullopt;
-        return UINT(answer_[1]);
-    }
-
-private:
-    HANDLE mapping_;
-    volatile LONG* answer_;
-    HMODULE module_;
-    HHOOK hook_;
-    LONG tickets_ = 0;
-};
-
 // The check mark of 最前面表示 shows the toggle's state each time the menu
 // opens: clear while it is off, set once it is on, clear again after.
 TEST_F(ShellCommandsTest, TopmostItemIsCheckedExactlyWhileTheToggleIsOn) {
     StartFixture("about:front");
     StartResident(pelorin_);
-    MenuProbe probe(GetWindowThreadProcessId(pelorin_.Frame(), nullptr));
-    ASSERT_TRUE(probe.Ready()) << "menu_probe.dll not hooked into Pelorin";
+    PelorinProbe probe(pelorin_.Frame());
+    ASSERT_TRUE(probe.Ready()) << "pelorin_probe.dll not hooked into Pelorin";
     auto checkedInOpenMenu = [&]() -> std::optional<bool> {
         PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
         HWND menu = nullptr;
@@ -372,7 +328,7 @@ TEST_F(ShellCommandsTest, TopmostItemIsCheckedExactlyWhileTheToggleIsOn) {
             })) {
             return std::nullopt;
         }
-        const std::optional<UINT> state = probe.State(menu, IDM_TOPMOST);
+        const std::optional<UINT> state = probe.MenuItemState(menu, IDM_TOPMOST);
         PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
         if (!e2e::WaitUntil([&] { return !IsWindowVisible(menu); }) || !pelorin_.WaitResponsive())
             return std::nullopt;
