@@ -42,11 +42,14 @@ std::string GetAddressBarText(platform::WindowHandle frame) {
 void CaptureBrowserWindows(BrowserWindowList& list) {
     for (platform::WindowHandle window : platform::TopLevelWindows()) {
         platform::ProcessId pid = platform::WindowProcess(window);
-        std::string title = platform::WindowTitle(window);
         std::string name = platform::WindowClassName(window);
         // Exact, case-sensitive comparison: "ieframe" is some other program.
         if (name != kBrowserFrameClass)
             continue;
+        // Read for frames only: for a window of this very process the title
+        // is asked of the thread that owns it, which may be busy; the
+        // browser's own title is read without waiting on it.
+        std::string title = platform::WindowTitle(window);
 
         std::string option = GetAddressBarText(window);
         std::optional<platform::Placement> placement = PlacementOrCurrentRect(window);
