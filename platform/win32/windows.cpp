@@ -25,7 +25,7 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
 // How long a message sent to another program's window, or a request handed to
 // its thread, may hold this thread up.
 constexpr UINT kAnswerWaitMs = 1000;
-constexpr std::uint32_t kPollMs = 5;
+constexpr std::uint32_t kPollMs = 1;
 
 // The frame registered by the shell. The one piece of state of this backend:
 // it stands in for the application framework's main-window pointer.
