@@ -255,10 +255,13 @@ void CTrayFrame::OnRestoreNewest() {
 
 void CTrayFrame::OnRestoreFromFile() {
     // OFN_NOCHANGEDIR: the save folder and Pelorin.ini are found against the
-    // current directory, which browsing must not move.
+    // current directory, which browsing must not move (the dialog call puts
+    // it back as well). OFN_FILEMUSTEXIST: a mistyped name must not reach the
+    // restore, which may close every browser before finding nothing to open.
     std::string path;
-    if (fw::ShowOpenFileDialog(hwnd(), "txt",
-                               OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR, path)) {
+    if (fw::ShowOpenFileDialog(
+            hwnd(), "txt",
+            OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST, path)) {
         RunCommand([this, &path] { Manager.Restore(path); });
     }
 }

@@ -158,6 +158,21 @@ TEST_F(ShellStartupTest, FileNamedSaveGivesTheErrorBoxThenRunsOnDefaults) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
 }
 
+// The error box runs its own message loop while the tray icon already works:
+// 終了 chosen then ends the program once the box is dismissed, as it always
+// does, and nothing of the frame is used once it is gone.
+TEST_F(ShellStartupTest, ExitChosenWhileTheErrorBoxIsUpEndsTheProgram) {
+    ASSERT_TRUE(WriteFileBytes(Path("save"), "not a folder"));
+    ASSERT_TRUE(pelorin_.Start(directory_));
+    const HWND box = WaitForWindowOf(pelorin_.pid(), "#32770", kErrorCaption);
+    ASSERT_NE(box, nullptr) << "no error box";
+    pelorin_.PostCommand(IDM_EXIT);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(pelorin_.WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_FALSE(MutexExists());
+    EXPECT_TRUE(WindowsOf(pelorin_.pid(), nullptr).empty());
+}
+
 // The restore runs inside the start-up, before the message loop: the first
 // command posted runs after it and sees the browser of the newest snapshot
 // started and placed. (The restore's waits answer sent messages, which Wine
