@@ -56,6 +56,9 @@ ProcessId WindowProcess(WindowHandle window);
 // The window's show command and normal rectangle; absent when the query fails.
 std::optional<Placement> WindowPlacement(WindowHandle window);
 
+// Whether the handle still names a window: false once the window is gone.
+bool WindowExists(WindowHandle window);
+
 // The window's current rectangle in screen coordinates; absent on failure.
 std::optional<Rect> WindowRect(WindowHandle window);
 
@@ -63,11 +66,18 @@ std::optional<Rect> WindowRect(WindowHandle window);
 WindowHandle FindChildWindow(WindowHandle parent, const std::string& className);
 
 // The control's text as WM_GETTEXT gives it into 1024 bytes: at most 1023
-// bytes, up to the first zero byte; empty when nothing was copied.
+// bytes, up to the first zero byte; empty when nothing was copied or when the
+// control's thread does not answer within about a second.
 std::string ControlText(WindowHandle control);
 
 // Queues a close request (WM_CLOSE) and returns at once.
 void PostCloseRequest(WindowHandle window);
+
+// MoveWindowTo, ShowWindowAs and SetTopmost hand their request to the
+// window's own thread and wait at most about a second for it to be carried
+// out, not at all for a window the system takes for hung (a hung browser must
+// not block the program); each window carries out its requests in the order
+// they were made.
 
 // Moves and sizes the window to x, y, width, height and repaints it.
 void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,

@@ -34,6 +34,15 @@ bool CTrayApp::InitInstance() {
     SetMainWindow(frame);
     platform::SetMainWindow(reinterpret_cast<platform::WindowHandle>(frame->hwnd()));
     frame->StartManager();
+    // The error box of the start-up step runs a message loop of its own while
+    // the tray icon already works. Commands are held back until the step is
+    // over, but should the window be gone all the same, the frame and its
+    // manager went with it: nothing of them may be used, and the program ends
+    // as an exit from the menu ends.
+    if (MainWindow() == nullptr) {
+        SetExitCode(0);
+        return false;
+    }
     if (frame->Manager.AutoSave == 1)
         frame->ArmAutoSaveTimer();
     ShowWindow(frame->hwnd(), SW_HIDE);

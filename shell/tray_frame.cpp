@@ -15,9 +15,11 @@
 namespace {
 
 // NOTIFYICONDATAA up to and including dwInfoFlags; the trailing guidItem
-// and hBalloonIcon are not passed.
-constexpr DWORD kTrayIconSize = 488;
-static_assert(offsetof(NOTIFYICONDATAA, guidItem) == kTrayIconSize);
+// and hBalloonIcon are not passed. In the 32-bit layout that is the
+// 488-byte record every shell since version 5 accepts; the 64-bit layout
+// pads around its handles, so there the same fields take their own size.
+constexpr DWORD kTrayIconSize = offsetof(NOTIFYICONDATAA, guidItem);
+static_assert(sizeof(void*) != 4 || kTrayIconSize == 488);
 static_assert(kLongestTimerPeriodMs == USER_TIMER_MAXIMUM);
 
 // A taskbar that is still starting (the program runs at logon) or too busy
@@ -253,10 +255,13 @@ void CTrayFrame::OnRestoreNewest() {
 
 void CTrayFrame::OnRestoreFromFile() {
     // OFN_NOCHANGEDIR: the save folder and Pelorin.ini are found against the
-    // current directory, which browsing must not move.
+    // current directory, which browsing must not move (the dialog call puts
+    // it back as well). OFN_FILEMUSTEXIST: a mistyped name must not reach the
+    // restore, which may close every browser before finding nothing to open.
     std::string path;
-    if (fw::ShowOpenFileDialog(hwnd(), "txt",
-                               OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR, path)) {
+    if (fw::ShowOpenFileDialog(
+            hwnd(), "txt",
+            OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST, path)) {
         RunCommand([this, &path] { Manager.Restore(path); });
     }
 }

@@ -26,8 +26,9 @@ public:
     // The manager's start-up, which may restore, run as a command is.
     void StartManager();
 
-    // The record given to Shell_NotifyIconA; 488 bytes are passed (the
-    // fields up to dwInfoFlags), as the oldest shells accept.
+    // The record given to Shell_NotifyIconA; only the fields up to
+    // dwInfoFlags are passed (488 bytes in the 32-bit build), as the oldest
+    // shells accept.
     NOTIFYICONDATAA TrayIcon;
     UINT_PTR TimerId = 0;
     CSnapshotManager Manager;

@@ -18,12 +18,16 @@ std::int32_t Span(std::int32_t from, std::int32_t to) {
 
 // A frame whose placement cannot be read is still worth restoring: it is
 // recorded as shown normally at its current rectangle, or at zeros when even
-// that cannot be read.
-platform::Placement PlacementOrCurrentRect(platform::WindowHandle frame) {
+// that cannot be read. A frame closed since the enumeration is not: its
+// record would open an extra blank browser at the restore and make the
+// snapshot differ from the last one for nothing. Absent for such a frame.
+std::optional<platform::Placement> PlacementOrCurrentRect(platform::WindowHandle frame) {
     if (std::optional<platform::Placement> placement = platform::WindowPlacement(frame)) {
-        return *placement;
+        return placement;
     }
-    return {kShowNormal, platform::WindowRect(frame).value_or(platform::Rect{})};
+    if (!platform::WindowExists(frame))
+        return std::nullopt;
+    return platform::Placement{kShowNormal, platform::WindowRect(frame).value_or(platform::Rect{})};
 }
 
 // The rectangle to record. A window snapped to half the screen (or otherwise
@@ -55,20 +59,25 @@ void CaptureBrowserWindows(BrowserWindowList& list) {
     const std::vector<platform::Monitor> monitors = platform::Monitors();
     for (platform::WindowHandle window : platform::TopLevelWindows()) {
         platform::ProcessId pid = platform::WindowProcess(window);
-        std::string title = platform::WindowTitle(window);
         std::string name = platform::WindowClassName(window);
         // Exact, case-sensitive comparison: "ieframe" is some other program.
         if (name != kBrowserFrameClass)
             continue;
+        // Read for frames only: for a window of this very process the title
+        // is asked of the thread that owns it, which may be busy; the
+        // browser's own title is read without waiting on it.
+        std::string title = platform::WindowTitle(window);
 
         std::string option = GetAddressBarText(window);
-        platform::Placement placement = PlacementOrCurrentRect(window);
-        const platform::Rect r = RecordedRect(window, placement, monitors);
+        std::optional<platform::Placement> placement = PlacementOrCurrentRect(window);
+        if (!placement)
+            continue;
+        const platform::Rect r = RecordedRect(window, *placement, monitors);
         BrowserWindowRecord record(name, title, option, r.left, r.top, Span(r.left, r.right),
                                    Span(r.top, r.bottom));
         record.hwnd = window;
         record.pid = pid;
-        record.style = placement.showCmd;
+        record.style = placement->showCmd;
         list.push_back(std::move(record));
         std::printf("%s\n", title.c_str());
     }

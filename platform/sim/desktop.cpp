@@ -390,10 +390,17 @@ ProcessId WindowProcess(WindowHandle window) {
 }
 
 std::optional<Placement> WindowPlacement(WindowHandle window) {
-    const sim::Window* w = sim::Desktop::Current().Find(window);
-    if (w == nullptr || w->placementQueryFails)
+    sim::Desktop& desktop = sim::Desktop::Current();
+    const sim::Window* w = desktop.Find(window);
+    if (w != nullptr && w->closesWhenPlacementQueried)
+        desktop.RemoveWindow(window);
+    if (!desktop.Exists(window) || w->placementQueryFails)
         return std::nullopt;
     return w->placement;
+}
+
+bool WindowExists(WindowHandle window) {
+    return sim::Desktop::Current().Exists(window);
 }
 
 std::optional<Rect> WindowRect(WindowHandle window) {

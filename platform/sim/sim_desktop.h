@@ -33,6 +33,9 @@ struct Window {
     platform::ProcessId pid = 0;
     platform::Placement placement{1, {0, 0, 800, 600}};
     bool placementQueryFails = false;
+    // Closed just as its placement is asked for: the query fails and the
+    // window (with its children) is gone afterwards.
+    bool closesWhenPlacementQueried = false;
     platform::Rect rect{0, 0, 800, 600};  // the current rectangle
     bool rectQueryFails = false;
     bool visible = true;

@@ -22,6 +22,11 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
     return TRUE;
 }
 
+// How long a message sent to another program's window, or a request handed to
+// its thread, may hold this thread up.
+constexpr UINT kAnswerWaitMs = 1000;
+constexpr std::uint32_t kPollMs = 1;
+
 // The frame registered by the shell. The one piece of state of this backend:
 // it stands in for the application framework's main-window pointer.
 WindowHandle registeredMainWindow = nullptr;
@@ -29,6 +34,52 @@ WindowHandle registeredMainWindow = nullptr;
 Rect ToRect(const RECT& r) {
     return {static_cast<std::int32_t>(r.left), static_cast<std::int32_t>(r.top),
             static_cast<std::int32_t>(r.right), static_cast<std::int32_t>(r.bottom)};
+}
+
+// from + span as 32-bit arithmetic wraps it, for any edges a snapshot holds.
+LONG Edge(std::int32_t from, std::int32_t span) {
+    return static_cast<LONG>(static_cast<std::int32_t>(static_cast<std::uint32_t>(from) +
+                                                       static_cast<std::uint32_t>(span)));
+}
+
+// A request handed to another window's thread is carried out when that thread
+// next reads its messages. Waits until `done` holds, so that a window that
+// answers is placed by the time the call returns, as by the sending forms;
+// but no longer than kAnswerWaitMs, and not at all for a window that is gone
+// or that the system already takes for hung. Messages sent to this thread
+// meanwhile are answered.
+template <typename Done>
+void AwaitRequest(HWND window, Done done) {
+    const DWORD start = GetTickCount();
+    while (IsWindow(window) && !done() && !IsHungAppWindow(window) &&
+           GetTickCount() - start < kAnswerWaitMs) {
+        SleepFor(kPollMs);
+    }
+}
+
+// Whether the window is in the state that `showCmd` leaves it in, as far as
+// another process can tell.
+bool ShownAs(HWND window, std::int32_t showCmd) {
+    const bool visible = IsWindowVisible(window) != FALSE;
+    const bool minimised = IsIconic(window) != FALSE;
+    const bool maximised = IsZoomed(window) != FALSE;
+    switch (showCmd) {
+        case SW_HIDE:
+            return !visible;
+        case SW_SHOWMINIMIZED:
+        case SW_MINIMIZE:
+        case SW_SHOWMINNOACTIVE:
+        case SW_FORCEMINIMIZE:
+            return minimised;
+        case SW_SHOWMAXIMIZED:
+            return visible && maximised;
+        case SW_SHOWNORMAL:
+        case SW_SHOWNOACTIVATE:
+        case SW_RESTORE:
+            return visible && !minimised && !maximised;
+        default:  // SW_SHOW, SW_SHOWNA, SW_SHOWDEFAULT and values of no command
+            return visible;
+    }
 }
 
 }  // namespace
@@ -68,6 +119,10 @@ std::optional<Placement> WindowPlacement(WindowHandle window) {
                      ToRect(placement.rcNormalPosition)};
 }
 
+bool WindowExists(WindowHandle window) {
+    return IsWindow(ToHwnd(window)) != FALSE;
+}
+
 std::optional<Rect> WindowRect(WindowHandle window) {
     RECT rect = {};
     if (!GetWindowRect(ToHwnd(window), &rect))
@@ -80,9 +135,19 @@ WindowHandle FindChildWindow(WindowHandle parent, const std::string& className) 
 }
 
 std::string ControlText(WindowHandle control) {
-    // A control that copies nothing leaves the first byte zero: empty text.
+    // The control belongs to another program's window thread, which may hang
+    // (a busy script, a stuck plug-in); a plain send would then block this,
+    // the program's only thread, for good. After kAnswerWaitMs, or at once
+    // when the system already takes the thread for hung, the text is empty,
+    // as for a frame without an address bar. A control that copies nothing
+    // leaves the first byte zero: empty text as well.
     char buffer[1024] = {};
-    SendMessageA(ToHwnd(control), WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(ToHwnd(control), WM_GETTEXT, sizeof buffer,
+                             reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, kAnswerWaitMs,
+                             &copied)) {
+        return std::string();
+    }
     buffer[sizeof buffer - 1] = '\0';
     return buffer;
 }
@@ -91,13 +156,34 @@ void PostCloseRequest(WindowHandle window) {
     PostMessageA(ToHwnd(window), WM_CLOSE, 0, 0);
 }
 
+// Moving, showing and changing the Z order of another program's window wait
+// for its thread to handle the messages they send, for good when it hangs.
+// The asynchronous forms hand the request to that thread's queue instead, and
+// AwaitRequest gives a window that answers the time to carry it out. Each
+// window's requests are queued in the order they are made, so a restore still
+// moves every window to its normal rectangle before showing it, hung or not.
 void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
                   std::int32_t height) {
-    MoveWindow(ToHwnd(window), x, y, width, height, TRUE);
+    const HWND hwnd = ToHwnd(window);
+    RECT before = {};
+    GetWindowRect(hwnd, &before);
+    // MoveWindow with repaint, as a request: no Z-order change, no activation.
+    SetWindowPos(hwnd, nullptr, x, y, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    // Done when the window is where it was sent, or has moved at all: the
+    // system may clamp the size to the window's limits.
+    const RECT target = {x, y, Edge(x, width), Edge(y, height)};
+    AwaitRequest(hwnd, [&] {
+        RECT now = {};
+        GetWindowRect(hwnd, &now);
+        return EqualRect(&now, &target) || !EqualRect(&now, &before);
+    });
 }
 
 void ShowWindowAs(WindowHandle window, std::int32_t showCmd) {
-    ShowWindow(ToHwnd(window), showCmd);
+    const HWND hwnd = ToHwnd(window);
+    ShowWindowAsync(hwnd, showCmd);
+    AwaitRequest(hwnd, [&] { return ShownAs(hwnd, showCmd); });
 }
 
 WindowHandle NextWindowBelow(WindowHandle window) {
@@ -109,8 +195,12 @@ bool IsWindowShown(WindowHandle window) {
 }
 
 void SetTopmost(WindowHandle window, bool topmost) {
-    SetWindowPos(ToHwnd(window), topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE);
+    const HWND hwnd = ToHwnd(window);
+    SetWindowPos(hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
+    AwaitRequest(hwnd, [&] {
+        return ((GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0) == topmost;
+    });
 }
 
 WindowHandle MainWindow() {

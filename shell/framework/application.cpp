@@ -1,5 +1,7 @@
 #include "shell/framework/application.h"
 
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 
 #include "shell/framework/frame_window.h"
@@ -52,10 +54,11 @@ int Application::ExitInstance() {
 
 const char* Application::RegisterFrameClass(UINT classStyle, HCURSOR cursor, HBRUSH background,
                                             HICON icon) {
-    std::snprintf(className_, sizeof className_, "Pelorin:%x:%lx:%lx:%lx", classStyle,
-                  static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(cursor)),
-                  static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(background)),
-                  static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(icon)));
+    // Handles are pointer-sized: cut to a 32-bit long (as unsigned long is
+    // on 64-bit Windows) two of them could name the same class.
+    std::snprintf(className_, sizeof className_, "Pelorin:%x:%" PRIxPTR ":%" PRIxPTR ":%" PRIxPTR,
+                  classStyle, reinterpret_cast<uintptr_t>(cursor),
+                  reinterpret_cast<uintptr_t>(background), reinterpret_cast<uintptr_t>(icon));
     WNDCLASSA wc = {};
     wc.style = classStyle;
     wc.lpfnWndProc = FrameWindow::ProcedureForClass();

@@ -46,7 +46,7 @@ private:
     HINSTANCE instance_ = nullptr;
     FrameWindow* mainWindow_ = nullptr;
     int exitCode_ = 0;
-    char className_[64] = {};
+    char className_[80] = {};  // room for three 64-bit handles in hex
 };
 
 }  // namespace fw

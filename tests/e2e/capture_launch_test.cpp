@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fixture_protocol.h"
+#include "snapshot/browser_capture.h"
 #include "snapshot/snapshot_manager.h"
 #include "storage/snapshot_files.h"
 #include "support/browser_desktop_test.h"
@@ -146,6 +147,48 @@ TEST_F(CaptureTest, WineOwnBrowserHasEmptyAddressAndEverythingElse) {
 // Texts are ANSI bytes end to end: a Shift-JIS address (code page 932, as the
 // Wine session sets it up) reaches the frame, the record and the file as the
 // same bytes.
+// GetWindowTextA sends WM_GETTEXT to a window of the calling process, even
+// one of another thread: a capture must not ask that of windows that are no
+// browser frames, such as a window of a busy thread of the program itself.
+TEST_F(CaptureTest, DoesNotWaitForABusyThreadOfItsOwnProcess) {
+    StartFixture("about:beside");
+    struct Busy {
+        HANDLE up = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        static DWORD WINAPI Run(void* self) {
+            auto* busy = static_cast<Busy*>(self);
+            const HWND window = CreateWindowExA(0, "STATIC", "busy", WS_POPUP, 0, 0, 10, 10,
+                                                nullptr, nullptr, nullptr, nullptr);
+            SetEvent(busy->up);
+            WaitForSingleObject(busy->release, INFINITE);  // reads no message meanwhile
+            DestroyWindow(window);
+            return 0;
+        }
+    } busy;
+    const HANDLE thread = CreateThread(nullptr, 0, &Busy::Run, &busy, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(busy.up, 5000), WAIT_OBJECT_0);
+
+    struct Capture {
+        HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        BrowserWindowList list;
+        static DWORD WINAPI Run(void* self) {
+            auto* capture = static_cast<Capture*>(self);
+            CaptureBrowserWindows(capture->list);
+            SetEvent(capture->done);
+            return 0;
+        }
+    } capture;
+    const HANDLE capturing = CreateThread(nullptr, 0, &Capture::Run, &capture, 0, nullptr);
+    EXPECT_EQ(WaitForSingleObject(capture.done, 5000), WAIT_OBJECT_0)
+        << "the capture waited for the busy thread";
+    SetEvent(busy.release);
+    WaitForSingleObject(capturing, INFINITE);
+    WaitForSingleObject(thread, INFINITE);
+    EXPECT_EQ(capture.list.size(), 1u);
+    for (HANDLE h : {thread, capturing, busy.up, busy.release, capture.done})
+        CloseHandle(h);
+}
+
 TEST_F(CaptureTest, JapaneseAddressKeptAsAnsiBytes) {
     if (GetACP() != 932)
         GTEST_SKIP() << "needs ANSI code page 932, this is " << GetACP();

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "fixture_protocol.h"
 #include "resource.h"
+#include "shell/framework/open_file_dialog.h"
 #include "shell_test.h"
 
 namespace shell_e2e {
@@ -26,6 +28,42 @@ TEST_F(ShellCommandsTest, SaveWritesASnapshotOfTheOpenBrowsers) {
     EXPECT_TRUE(Contains(text, "option=about:one\r\n")) << e2e::Visible(text);
     EXPECT_TRUE(Contains(text, "option=about:two\r\n")) << e2e::Visible(text);
     EXPECT_EQ(e2e::BrowserFrames().size(), 2u) << "save must not close anything";
+}
+
+// Ends a process when the test is over, whatever happened in it.
+struct EndedAtExit {
+    DWORD pid;
+    ~EndedAtExit() {
+        if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+};
+
+// A browser whose window thread has stopped answering holds a save up for
+// about a second: its record has an empty address, the others theirs, and
+// the program answers its menu afterwards.
+TEST_F(ShellCommandsTest, SaveWithAHungBrowserFinishesAndTheProgramStillAnswers) {
+    StartFixture("about:one");
+    const auto hung = StartFixture(std::string("about:hung ") + fixture::kHangOption);
+    const EndedAtExit endHung{hung.pid};
+    StartFixture("about:two");
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_SAVE);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }, 5000ms))
+        << "the save did not finish";
+    const std::string text = ReadOr("save\\" + SnapshotFiles(directory_)[0]);
+    EXPECT_TRUE(Contains(text, "[2]\r\n")) << e2e::Visible(text);
+    EXPECT_TRUE(Contains(text, "option=about:one\r\n")) << e2e::Visible(text);
+    EXPECT_TRUE(Contains(text, "option=about:two\r\n")) << e2e::Visible(text);
+    EXPECT_TRUE(Contains(text, "option=\r\nstyle=1\r\ntitle=Fixture - about:hung\r\n"))
+        << e2e::Visible(text);
+    const HWND dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr) << "the menu command did not run";
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
 }
 
 TEST_F(ShellCommandsTest, RestoreNewestStartsTheBrowsersOfTheNewestSnapshot) {
@@ -78,6 +116,38 @@ TEST_F(ShellCommandsTest, RestoreAnswersSentMessagesAndKeepsCommandsForAfter) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
 }
 
+// Placing a browser whose window thread has stopped answering does not wait
+// for it: the restore ends, places the others, and the menu answers.
+TEST_F(ShellCommandsTest, RestoreWithAHungBrowserFinishesAndPlacesTheOthers) {
+    WriteIni("[Setting]\r\nCreateWait=500\r\nResizeWait=500\r\n");
+    WriteSnapshot("20060101000000.txt",
+                  {std::string("about:hung ") + fixture::kHangOption, "about:placed"});
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_RESTORE_NEWEST);
+    HWND hung = nullptr;
+    HWND placed = nullptr;
+    ASSERT_TRUE(e2e::WaitUntil([&] {
+        for (HWND frame : e2e::BrowserFrames()) {
+            // Read without a message, which the hung one would not answer.
+            char title[64] = {};
+            GetWindowTextA(frame, title, sizeof title);
+            (std::string(title) == "Fixture - about:hung" ? hung : placed) = frame;
+        }
+        return hung && placed;
+    })) << "the browsers did not start";
+    const EndedAtExit endHung{e2e::OwnerOf(hung)};
+    const HWND dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr) << "the restore did not finish";
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
+    RECT at = {};
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        GetWindowRect(placed, &at);
+        return at.left == 70 && at.top == 70;
+    })) << "placed at "
+        << at.left << "," << at.top;
+}
+
 // The file is chosen in the system's own Open dialog, in another folder;
 // afterwards Pelorin still saves into its own folder's save\.
 TEST_F(ShellCommandsTest, RestoreFromFileUsesTheChosenFileAndKeepsTheCurrentFolder) {
@@ -116,6 +186,40 @@ TEST_F(ShellCommandsTest, RestoreFromFileUsesTheChosenFileAndKeepsTheCurrentFold
         FindClose(stray);
 }
 
+// The system's dialog may move the current directory to where the file was
+// picked (on Windows, whatever the flags say); the call puts it back.
+std::string g_pickedFolder;
+
+BOOL WINAPI DialogThatMovesTheCurrentDirectory(OPENFILENAMEA* ofn) {
+    SetCurrentDirectoryA(g_pickedFolder.c_str());
+    lstrcpynA(ofn->lpstrFile, (g_pickedFolder + "\\picked.txt").c_str(), int(ofn->nMaxFile));
+    return TRUE;
+}
+
+BOOL WINAPI CancelledDialogThatMovesTheCurrentDirectory(OPENFILENAMEA*) {
+    SetCurrentDirectoryA(g_pickedFolder.c_str());
+    return FALSE;
+}
+
+TEST_F(ShellCommandsTest, OpenFileDialogCallPutsTheCurrentDirectoryBack) {
+    g_pickedFolder = directory_ + "-picked";
+    ASSERT_TRUE(CreateDirectoryA(g_pickedFolder.c_str(), nullptr));
+    char before[MAX_PATH] = {};
+    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, before), 0u);
+    std::string path;
+    EXPECT_TRUE(fw::ShowOpenFileDialog(nullptr, "txt", OFN_NOCHANGEDIR, path,
+                                       DialogThatMovesTheCurrentDirectory));
+    EXPECT_EQ(path, g_pickedFolder + "\\picked.txt");
+    char after[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, after);
+    EXPECT_STREQ(after, before) << "left in the folder the file was picked from";
+
+    EXPECT_FALSE(fw::ShowOpenFileDialog(nullptr, "txt", OFN_NOCHANGEDIR, path,
+                                        CancelledDialogThatMovesTheCurrentDirectory));
+    GetCurrentDirectoryA(MAX_PATH, after);
+    EXPECT_STREQ(after, before) << "left in the folder after a cancel";
+}
+
 TEST_F(ShellCommandsTest, RestoreFromFileCancelledDoesNothing) {
     WriteSnapshot("20060101000000.txt", {"about:newest"});
     StartResident(pelorin_);
@@ -126,6 +230,43 @@ TEST_F(ShellCommandsTest, RestoreFromFileCancelledDoesNothing) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
     ASSERT_TRUE(pelorin_.WaitResponsive());
     EXPECT_TRUE(e2e::BrowserFrames().empty());
+}
+
+// A name that does not exist is refused in the dialog: it never reaches the
+// restore, whose ExitIEWhenRestore would close every browser and open none.
+TEST_F(ShellCommandsTest, RestoreFromFileRefusesAMissingName) {
+    WriteIni("[Setting]\r\nExitIEWhenRestore=1\r\n");
+    StartFixture("about:kept");
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_RESTORE_FROM_FILE);
+    const HWND dialog = WaitForShownWindowOf(pelorin_.pid(), "#32770", nullptr);
+    ASSERT_NE(dialog, nullptr);
+    HWND name = GetDlgItem(dialog, 0x480);
+    if (!name)
+        name = GetDlgItem(dialog, 0x47C);
+    ASSERT_NE(name, nullptr);
+    const std::string missing = Path("mistyped");
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(missing.c_str()));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    // The dialog answers with a box of its own and stays open.
+    HWND refusal = nullptr;
+    const bool refused = e2e::WaitUntil([&] {
+        for (HWND box : WindowsOf(pelorin_.pid(), "#32770")) {
+            if (box != dialog && IsWindowVisible(box))
+                refusal = box;
+        }
+        return refusal != nullptr;
+    });
+    EXPECT_TRUE(refused) << "the missing name was accepted";
+    if (refusal) {
+        PostMessageA(refusal, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(refusal); }));
+    }
+    if (IsWindow(dialog))
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
+    ASSERT_TRUE(pelorin_.WaitResponsive());
+    EXPECT_EQ(e2e::BrowserFrames().size(), 1u) << "the browser was closed";
 }
 
 TEST_F(ShellCommandsTest, CloseAllClosesEveryBrowser) {
@@ -169,6 +310,55 @@ TEST_F(ShellCommandsTest, TopmostTogglesTheWindowThatWasInFront) {
     EXPECT_TRUE(e2e::WaitUntil(topmost)) << "not made topmost";
     pelorin_.PostCommand(IDM_TOPMOST);
     EXPECT_TRUE(e2e::WaitUntil([&] { return !topmost(); })) << "not taken back";
+}
+
+// The check mark of 最前面表示 shows the toggle's state each time the menu
+// opens: clear while it is off, set once it is on, clear again after.
+TEST_F(ShellCommandsTest, TopmostItemIsCheckedExactlyWhileTheToggleIsOn) {
+    StartFixture("about:front");
+    StartResident(pelorin_);
+    PelorinProbe probe(pelorin_.Frame());
+    ASSERT_TRUE(probe.Ready()) << "pelorin_probe.dll not hooked into Pelorin";
+    auto checkedInOpenMenu = [&]() -> std::optional<bool> {
+        PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
+        HWND menu = nullptr;
+        if (!e2e::WaitUntil([&] {
+                menu = FindWindowOf(pelorin_.pid(), "#32768", nullptr);
+                return menu && IsWindowVisible(menu);
+            })) {
+            return std::nullopt;
+        }
+        const std::optional<UINT> state = probe.MenuItemState(menu, IDM_TOPMOST);
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        if (!e2e::WaitUntil([&] { return !IsWindowVisible(menu); }) || !pelorin_.WaitResponsive())
+            return std::nullopt;
+        if (!state || *state == UINT(-1))
+            return std::nullopt;
+        return (*state & MF_CHECKED) != 0;
+    };
+    EXPECT_EQ(checkedInOpenMenu(), std::optional<bool>(false));
+    pelorin_.PostCommand(IDM_TOPMOST);
+    EXPECT_EQ(checkedInOpenMenu(), std::optional<bool>(true));
+    pelorin_.PostCommand(IDM_TOPMOST);
+    EXPECT_EQ(checkedInOpenMenu(), std::optional<bool>(false));
+}
+
+// The toggle does not wait for a window in front whose thread has stopped
+// answering.
+TEST_F(ShellCommandsTest, TopmostOnAHungBrowserDoesNotWaitForIt) {
+    const auto front = StartFixture(std::string("about:hung ") + fixture::kHangOption);
+    const EndedAtExit endHung{front.pid};
+    StartResident(pelorin_);
+    PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
+    const HWND menu = WaitForWindowOf(pelorin_.pid(), "#32768", nullptr);
+    ASSERT_NE(menu, nullptr);
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(menu); }));
+    pelorin_.PostCommand(IDM_TOPMOST);
+    const HWND dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr) << "the toggle waited for the hung browser";
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
 }
 
 // The real menu, opened by a right-button press on the icon, driven by the

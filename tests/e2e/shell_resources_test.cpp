@@ -274,9 +274,14 @@ TEST_F(ShellResourcesTest, IsAGuiProgramImportingOnlySystemDlls) {
     ASSERT_TRUE(file.has_value());
     const auto* base = reinterpret_cast<const unsigned char*>(file->data());
     auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    // The headers of this build's own width: Pelorin.exe is built with it.
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+#ifdef _WIN64
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+#else
     EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+#endif
     auto sections = IMAGE_FIRST_SECTION(nt);
     auto toFile = [&](DWORD rva) -> const unsigned char* {
         for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i) {

@@ -129,6 +129,24 @@ TEST_F(ShellSettingsTest, EnterInAnEditBoxActsAsOk) {
     EXPECT_NE(ReadOr("Pelorin.ini").find("\r\nAutoSaveTime=15\r\n"), std::string::npos);
 }
 
+// The start-up arms timer 1 only when AutoSave is 1 (a value the load keeps).
+TEST_F(ShellSettingsTest, AutoSaveAtStartArmsTheTimerOnlyWhenOn) {
+    for (const bool on : {false, true}) {
+        SCOPED_TRACE(on ? "AutoSave=1" : "AutoSave=0");
+        WriteIni(std::string("[Setting]\r\nAutoSaveTime=1\r\nAutoSave=") + (on ? "1" : "0") +
+                 "\r\n");
+        PelorinProcess copy;
+        StartResident(copy);
+        {
+            PelorinProbe probe(copy.Frame());
+            ASSERT_TRUE(probe.Ready()) << "pelorin_probe.dll not hooked into Pelorin";
+            EXPECT_EQ(probe.StopTimer(copy.Frame(), 1), std::optional<bool>(on));
+        }
+        copy.PostCommand(IDM_EXIT);
+        ASSERT_EQ(copy.WaitForExit(), std::optional<DWORD>(0));
+    }
+}
+
 // OK with AutoSave arms the timer (a zero period would tick every 10 ms and
 // flood the folder: one minute is used instead).
 TEST_F(ShellSettingsTest, OkWithAZeroIntervalDoesNotFloodTheSaveFolder) {
@@ -150,6 +168,41 @@ TEST_F(ShellSettingsTest, OkWithAZeroIntervalDoesNotFloodTheSaveFolder) {
 
 namespace shell_e2e {
 namespace {
+
+// Slow: with the one-minute timer running, Cancel leaves its count alone and
+// OK, even with AutoSave unchanged, starts it afresh.
+TEST_F(ShellSettingsTest, SlowCancelKeepsTheCountAndOkStartsItAfresh) {
+    WriteIni("[Setting]\r\nAutoSave=1\r\nAutoSaveTime=1\r\n");
+    StartFixture("about:count");
+    StartResident(pelorin_);
+    const DWORD started = GetTickCount();  // the timer was armed just before
+    const std::string oneTick = "Now Saving\r\nFixture - about:count\r\n";
+    auto ticks = [&] { return pelorin_.Output().size() / oneTick.size(); };
+
+    // Cancel 25 s in: the tick still comes a minute after the start, not
+    // a minute after the Cancel.
+    EXPECT_FALSE(e2e::WaitUntil([&] { return ticks() > 0; }, 25000ms)) << "an early tick";
+    HWND dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr);
+    Close(dialog, IDCANCEL);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return ticks() == 1; },
+                               75000ms - std::chrono::milliseconds(GetTickCount() - started)))
+        << "Cancel started the count afresh";
+    const DWORD ticked = GetTickCount();
+
+    // OK 25 s after that tick: the next one comes a minute after the OK, not
+    // a minute after the tick.
+    EXPECT_FALSE(e2e::WaitUntil([&] { return ticks() > 1; }, 25000ms)) << "an early tick";
+    dialog = OpenSettings(pelorin_);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Check(dialog, IDC_AUTO_SAVE), BST_CHECKED);
+    Close(dialog, IDOK);
+    const DWORD confirmed = GetTickCount();
+    EXPECT_FALSE(e2e::WaitUntil([&] { return ticks() > 1; }, 50000ms))
+        << "OK kept the old count: a tick " << (GetTickCount() - ticked) << " ms after the last";
+    EXPECT_TRUE(e2e::WaitUntil([&] { return ticks() == 2; }, 25000ms)) << "no tick after OK";
+    EXPECT_GE(GetTickCount() - confirmed, 55000u);
+}
 
 // Slow: OK with AutoSave arms the one-minute timer; OK without it stops it.
 TEST_F(ShellSettingsTest, SlowOkArmsTheTimerAndOkWithoutAutoSaveStopsIt) {

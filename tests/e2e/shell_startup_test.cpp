@@ -123,9 +123,9 @@ TEST_F(ShellStartupTest, CreatesTheSaveFolderAndAddsTheIconAtStart) {
     EXPECT_EQ(frame.bottom - frame.top, 100);
     // Its class: style 0, no cursor, background or icon.
     EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_STYLE), 0u);
-    EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_HCURSOR), 0u);
-    EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_HBRBACKGROUND), 0u);
-    EXPECT_EQ(GetClassLongA(pelorin_.Frame(), GCL_HICON), 0u);
+    EXPECT_EQ(GetClassLongPtrA(pelorin_.Frame(), GCLP_HCURSOR), 0u);
+    EXPECT_EQ(GetClassLongPtrA(pelorin_.Frame(), GCLP_HBRBACKGROUND), 0u);
+    EXPECT_EQ(GetClassLongPtrA(pelorin_.Frame(), GCLP_HICON), 0u);
     EXPECT_EQ(GetWindowLongA(pelorin_.Frame(), GWL_STYLE) & WS_OVERLAPPEDWINDOW,
               static_cast<LONG>(WS_OVERLAPPEDWINDOW));
 }
@@ -156,6 +156,21 @@ TEST_F(ShellStartupTest, FileNamedSaveGivesTheErrorBoxThenRunsOnDefaults) {
     EXPECT_EQ(TextOf(GetDlgItem(dialog, IDC_RESIZE_WAIT)), "500");
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
+}
+
+// The error box runs its own message loop while the tray icon already works:
+// 終了 chosen then ends the program once the box is dismissed, as it always
+// does, and nothing of the frame is used once it is gone.
+TEST_F(ShellStartupTest, ExitChosenWhileTheErrorBoxIsUpEndsTheProgram) {
+    ASSERT_TRUE(WriteFileBytes(Path("save"), "not a folder"));
+    ASSERT_TRUE(pelorin_.Start(directory_));
+    const HWND box = WaitForWindowOf(pelorin_.pid(), "#32770", kErrorCaption);
+    ASSERT_NE(box, nullptr) << "no error box";
+    pelorin_.PostCommand(IDM_EXIT);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(pelorin_.WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_FALSE(MutexExists());
+    EXPECT_TRUE(WindowsOf(pelorin_.pid(), nullptr).empty());
 }
 
 // The restore runs inside the start-up, before the message loop: the first

@@ -171,6 +171,52 @@ HWND WaitForShownWindowOf(DWORD pid, const char* className, const char* title,
     return window && IsWindowVisible(window) ? window : nullptr;
 }
 
+PelorinProbe::PelorinProbe(HWND frame) {
+    mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                  2 * sizeof(LONG), "PelorinProbeAnswer");
+    if (mapping_)
+        answer_ = static_cast<volatile LONG*>(
+            MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 2 * sizeof(LONG)));
+    module_ = LoadLibraryA("pelorin_probe.dll");
+    const auto hook = module_ ? reinterpret_cast<HOOKPROC>(
+                                    reinterpret_cast<void*>(GetProcAddress(module_, "ProbeHook")))
+                              : nullptr;
+    if (hook)
+        hook_ = SetWindowsHookExA(WH_GETMESSAGE, hook, module_,
+                                  GetWindowThreadProcessId(frame, nullptr));
+}
+
+PelorinProbe::~PelorinProbe() {
+    if (hook_)
+        UnhookWindowsHookEx(hook_);
+    if (module_)
+        FreeLibrary(module_);
+    if (answer_)
+        UnmapViewOfFile(const_cast<LONG*>(answer_));
+    if (mapping_)
+        CloseHandle(mapping_);
+}
+
+std::optional<LONG> PelorinProbe::Ask(HWND window, const char* message, WPARAM wParam) {
+    if (!Ready())
+        return std::nullopt;
+    const LONG ticket = ++tickets_;
+    PostMessageA(window, RegisterWindowMessageA(message), wParam, ticket);
+    if (!e2e::WaitUntil([&] { return answer_[0] == ticket; }))
+        return std::nullopt;
+    return answer_[1];
+}
+
+std::optional<UINT> PelorinProbe::MenuItemState(HWND menuWindow, UINT id) {
+    const std::optional<LONG> state = Ask(menuWindow, "PelorinMenuProbe", id);
+    return state ? std::optional<UINT>(UINT(*state)) : std::nullopt;
+}
+
+std::optional<bool> PelorinProbe::StopTimer(HWND window, UINT_PTR id) {
+    const std::optional<LONG> armed = Ask(window, "PelorinTimerProbe", id);
+    return armed ? std::optional<bool>(*armed != 0) : std::nullopt;
+}
+
 std::string TextOf(HWND window) {
     char text[1024] = {};
     DWORD_PTR length = 0;

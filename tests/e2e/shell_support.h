@@ -73,6 +73,32 @@ private:
     std::string outputPath_;
 };
 
+// Asks Pelorin's own process about its menu and timers, which can be read
+// only there: pelorin_probe.dll, built beside the test program, is loaded
+// into Pelorin by a message hook on the thread of its frame.
+class PelorinProbe {
+public:
+    explicit PelorinProbe(HWND frame);
+    ~PelorinProbe();
+    PelorinProbe(const PelorinProbe&) = delete;
+    PelorinProbe& operator=(const PelorinProbe&) = delete;
+
+    bool Ready() const { return hook_ != nullptr && answer_ != nullptr; }
+    // GetMenuState of item `id` in the menu shown by `menuWindow`.
+    std::optional<UINT> MenuItemState(HWND menuWindow, UINT id);
+    // Whether timer `id` of `window` was armed. It is stopped by the asking.
+    std::optional<bool> StopTimer(HWND window, UINT_PTR id);
+
+private:
+    std::optional<LONG> Ask(HWND window, const char* message, WPARAM wParam);
+
+    HANDLE mapping_ = nullptr;
+    volatile LONG* answer_ = nullptr;
+    HMODULE module_ = nullptr;
+    HHOOK hook_ = nullptr;
+    LONG tickets_ = 0;
+};
+
 // The first top-level window of `pid` with this class and title (either may
 // be null: any), visible or not.
 HWND FindWindowOf(DWORD pid, const char* className, const char* title);

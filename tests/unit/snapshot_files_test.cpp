@@ -198,6 +198,19 @@ TEST_F(SnapshotFiles, NewestIsTheGreatestName) {
     EXPECT_TRUE(ReadNewestSnapshot().empty());
 }
 
+// Names compare as unsigned bytes: an upper-case letter before every
+// lower-case one, and a Shift-JIS lead byte (0x81 and up) after all of ASCII.
+TEST_F(SnapshotFiles, ListingSortsByUnsignedBytes) {
+    const std::vector<std::string> sorted = {
+        "save\\20050101000000.txt", "save\\Notes.txt",    "save\\apple.txt",
+        "save\\zebra.txt",          "save\\\x82\xa0.txt",  // あ
+    };
+    for (auto name = sorted.rbegin(); name != sorted.rend(); ++name)
+        Put(*name, "[0]\r\ntitle=" + *name + "\r\n");
+    EXPECT_EQ(ListSnapshotFiles(), sorted);
+    EXPECT_EQ(NewestSnapshotFile(), sorted.back());
+}
+
 TEST_F(SnapshotFiles, UnchangedSnapshotsAreNotWrittenAgain) {
     const BrowserWindowList one = {Record("A", "http://a/", 0, 0, 10, 10, 1)};
 

@@ -202,8 +202,11 @@ TEST(Capture, ShowStateAndNormalRectangle) {
     }
 }
 
-TEST(Capture, FailingPlacementQueryStillRecordsTheFrame) {
+// A frame still there is recorded; one closed since the enumeration is not.
+TEST(Capture, FailingPlacementQueryStillRecordsTheFrameUnlessItIsGone) {
     sim::Desktop desktop;
+    desktop.AddWindow(
+        {.className = "IEFrame", .title = "closed meanwhile", .closesWhenPlacementQueried = true});
     desktop.AddWindow({.className = "IEFrame",
                        .title = "current rect",
                        .placement = {3, {1, 1, 2, 2}},

@@ -156,6 +156,13 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
             d.AddBrowserFrame(d.NewProcessId(), "", arg);  // handed to another process
             return;
         }
+        if (arg == "http://a/") {
+            // A window of another class of the same browser, enumerated after
+            // its frame: only the frame is the browser's window to place.
+            d.AddWindow({.className = "Internet Explorer_Hidden", .pid = pid});
+            d.AddBrowserFrame(pid, "", arg);
+            return;
+        }
         if (arg == "two-frames") {
             older = d.AddBrowserFrame(pid, "older", arg);  // enumerated last
             d.AddBrowserFrame(pid, "newer", arg);
