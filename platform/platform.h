@@ -96,6 +96,21 @@ bool IsWindowShown(WindowHandle window);
 // without moving or sizing it. Fails silently on a window that is gone.
 void SetTopmost(WindowHandle window, bool topmost);
 
+// One display monitor: its whole rectangle and its work area (the part that
+// the taskbar and other desktop toolbars leave to windows), both in screen
+// coordinates. A window's normal rectangle (WindowPlacement) is in workspace
+// coordinates instead: relative to the work area of its monitor, that is
+// moved by workArea.left - area.left and workArea.top - area.top.
+struct Monitor {
+    Rect area;
+    Rect workArea;
+    friend bool operator==(const Monitor&, const Monitor&) = default;
+};
+
+// The display monitors attached now, in no particular order; empty when they
+// cannot be read.
+std::vector<Monitor> Monitors();
+
 // The program's own main window (the hidden tray frame), or nullptr before
 // one was registered with SetMainWindow.
 WindowHandle MainWindow();

@@ -1,6 +1,9 @@
 #include "snapshot/browser_capture.h"
 
 #include <cstdio>
+#include <vector>
+
+#include "snapshot/workspace.h"
 
 namespace {
 
@@ -27,6 +30,19 @@ std::optional<platform::Placement> PlacementOrCurrentRect(platform::WindowHandle
     return platform::Placement{kShowNormal, platform::WindowRect(frame).value_or(platform::Rect{})};
 }
 
+// The rectangle to record. A window snapped to half the screen (or otherwise
+// arranged) reports itself shown normally, with the normal rectangle it had
+// before; the user sees it where it is now, so that is what is recorded. Only
+// for windows shown normally: those maximised or minimised keep their normal
+// rectangle. Where both agree, nothing changes.
+platform::Rect RecordedRect(platform::WindowHandle frame, const platform::Placement& placement,
+                            const std::vector<platform::Monitor>& monitors) {
+    if (placement.showCmd != kShowNormal)
+        return placement.normal;
+    const std::optional<platform::Rect> current = platform::WindowRect(frame);
+    return current ? WorkspaceRectOf(*current, monitors) : placement.normal;
+}
+
 }  // namespace
 
 std::string GetAddressBarText(platform::WindowHandle frame) {
@@ -40,6 +56,7 @@ std::string GetAddressBarText(platform::WindowHandle frame) {
 }
 
 void CaptureBrowserWindows(BrowserWindowList& list) {
+    const std::vector<platform::Monitor> monitors = platform::Monitors();
     for (platform::WindowHandle window : platform::TopLevelWindows()) {
         platform::ProcessId pid = platform::WindowProcess(window);
         std::string name = platform::WindowClassName(window);
@@ -55,7 +72,7 @@ void CaptureBrowserWindows(BrowserWindowList& list) {
         std::optional<platform::Placement> placement = PlacementOrCurrentRect(window);
         if (!placement)
             continue;
-        const platform::Rect& r = placement->normal;
+        const platform::Rect r = RecordedRect(window, *placement, monitors);
         BrowserWindowRecord record(name, title, option, r.left, r.top, Span(r.left, r.right),
                                    Span(r.top, r.bottom));
         record.hwnd = window;

@@ -3,11 +3,30 @@
 #include <utility>
 
 #include "snapshot/browser_launch.h"
+#include "snapshot/workspace.h"
 #include "storage/snapshot_files.h"
 
 namespace {
 
 constexpr char kBrowserFrameClass[] = "IEFrame";
+constexpr std::int32_t kShowMinimized = 2;   // SW_SHOWMINIMIZED
+constexpr std::int32_t kShowMaximized = 3;   // SW_SHOWMAXIMIZED
+constexpr std::int32_t kShowNoActivate = 4;  // SW_SHOWNOACTIVATE
+
+// A browser last closed maximised opens its next windows maximised. A move
+// then changes where the window is shown but not its normal rectangle, and
+// the show that follows puts it back at the browser's own idea of it. So a
+// window that is not in its normal state is first brought to it, without
+// taking the focus. Once more when it came back maximised, as a window
+// minimised from maximised does.
+void BringToNormalState(platform::WindowHandle window) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::optional<platform::Placement> now = platform::WindowPlacement(window);
+        if (!now || (now->showCmd != kShowMinimized && now->showCmd != kShowMaximized))
+            return;
+        platform::ShowWindowAs(window, kShowNoActivate);
+    }
+}
 
 // The settings dialog stores whatever number was typed, so the waits can be
 // anything until the next load. A restore uses the load's defaults for a wait
@@ -82,11 +101,14 @@ void CSnapshotManager::Restore(const std::string& path) {
 
     // All moves before any show, so a maximised or minimised window keeps the
     // recorded rectangle as its normal position.
+    const std::vector<platform::Monitor> monitors = platform::Monitors();
     for (const BrowserWindowRecord& record : records) {
         if (record.hwnd == nullptr)
             continue;
-        platform::MoveWindowTo(record.hwnd, record.w_x, record.w_y, record.w_width,
-                               record.w_height);
+        BringToNormalState(record.hwnd);
+        const PlacedRect to =
+            ScreenRectOf({record.w_x, record.w_y, record.w_width, record.w_height}, monitors);
+        platform::MoveWindowTo(record.hwnd, to.x, to.y, to.width, to.height);
     }
     for (const BrowserWindowRecord& record : records) {
         if (record.hwnd == nullptr || record.style == 0)

@@ -1,5 +1,6 @@
 // The simulated desktop and the window, process and clock operations of the
 // platform seam on top of it.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -39,6 +40,15 @@ std::string ArgumentOf(const std::string& commandLine) {
     if (end < commandLine.size() && commandLine[end] == ' ')
         ++end;
     return commandLine.substr(end);
+}
+
+// The rectangle moved by dx, dy; edges wrap as 32-bit arithmetic does.
+platform::Rect Shifted(const platform::Rect& r, std::int32_t dx, std::int32_t dy) {
+    auto add = [](std::int32_t a, std::int32_t b) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) +
+                                         static_cast<std::uint32_t>(b));
+    };
+    return {add(r.left, dx), add(r.top, dy), add(r.right, dx), add(r.bottom, dy)};
 }
 
 }  // namespace
@@ -118,7 +128,8 @@ platform::WindowHandle Desktop::AddBrowserFrame(platform::ProcessId pid, const s
     frame.title = title;
     frame.pid = pid;
     frame.placement = placement;
-    frame.rect = placement.normal;
+    const auto [dx, dy] = WorkAreaOffset(placement.normal);
+    frame.rect = Shifted(placement.normal, dx, dy);
     platform::WindowHandle handle = AddWindow(std::move(frame));
     platform::WindowHandle worker = AddChild(handle, Window{.className = "WorkerW", .pid = pid});
     platform::WindowHandle rebar =
@@ -239,7 +250,29 @@ void Desktop::Move(platform::WindowHandle window, std::int32_t x, std::int32_t y
     };
     platform::Rect rect{x, y, edge(x, width), edge(y, height)};
     w.rect = rect;
-    w.placement.normal = rect;
+    // A maximised or minimised window is moved where it is shown; its normal
+    // rectangle stays.
+    if (w.placement.showCmd == 2 || w.placement.showCmd == 3)
+        return;
+    const auto [dx, dy] = WorkAreaOffset(rect);
+    w.placement.normal = Shifted(rect, -dx, -dy);
+}
+
+std::pair<std::int32_t, std::int32_t> Desktop::WorkAreaOffset(const platform::Rect& screen) const {
+    std::pair<std::int32_t, std::int32_t> offset{0, 0};
+    std::int64_t most = -1;
+    for (const platform::Monitor& m : monitors) {
+        const std::int64_t w =
+            std::int64_t{std::min(screen.right, m.area.right)} - std::max(screen.left, m.area.left);
+        const std::int64_t h =
+            std::int64_t{std::min(screen.bottom, m.area.bottom)} - std::max(screen.top, m.area.top);
+        const std::int64_t area = w > 0 && h > 0 ? w * h : 0;
+        if (area > most) {
+            most = area;
+            offset = {m.workArea.left - m.area.left, m.workArea.top - m.area.top};
+        }
+    }
+    return offset;
 }
 
 void Desktop::Show(platform::WindowHandle window, std::int32_t showCmd) {
@@ -248,8 +281,15 @@ void Desktop::Show(platform::WindowHandle window, std::int32_t showCmd) {
         return;
     Window& w = At(window);
     w.visible = showCmd != 0;  // SW_HIDE
-    if (showCmd != 0)
+    // SW_SHOWNOACTIVATE and SW_RESTORE bring the window to its normal state,
+    // at its normal rectangle, as SW_SHOWNORMAL does.
+    if (showCmd == 1 || showCmd == 4 || showCmd == 9) {
+        w.placement.showCmd = 1;
+        const auto [dx, dy] = WorkAreaOffset(w.placement.normal);
+        w.rect = Shifted(w.placement.normal, dx, dy);
+    } else if (showCmd != 0) {
         w.placement.showCmd = showCmd;
+    }
 }
 
 platform::WindowHandle Desktop::Below(platform::WindowHandle window) const {
@@ -403,6 +443,10 @@ bool IsWindowShown(WindowHandle window) {
 
 void SetTopmost(WindowHandle window, bool topmost) {
     sim::Desktop::Current().SetTopmost(window, topmost);
+}
+
+std::vector<Monitor> Monitors() {
+    return sim::Desktop::Current().monitors;
 }
 
 WindowHandle MainWindow() {

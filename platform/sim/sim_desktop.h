@@ -133,6 +133,13 @@ public:
 
     // ---- the rest of the system ----
     std::optional<std::string> programFiles = std::string("C:\\Program Files");
+    // One screen of 1280 x 1024 whose work area is all of it. A window's
+    // placement holds its normal rectangle in workspace coordinates (relative
+    // to its monitor's work area), its rect the current one on the screen.
+    std::vector<platform::Monitor> monitors{{{0, 0, 1280, 1024}, {0, 0, 1280, 1024}}};
+    // The shift from workspace to screen coordinates for a rectangle on the
+    // screen: that of the monitor it covers most (else the first).
+    std::pair<std::int32_t, std::int32_t> WorkAreaOffset(const platform::Rect& screen) const;
     std::vector<std::pair<std::string, std::string>> errorBoxes;  // text, caption
 
     // ---- the seam's operations (called from platform.h's functions) ----

@@ -71,8 +71,20 @@ Replacement Replace(const std::string& path, const std::string& content) {
     // to that target takes over, whereas unique names pile up until the
     // system runs out of them and every save fails.
     const std::string temporary = path + kReplacementSuffix;
+    // The move gives the target the temporary file's attributes, so a hidden
+    // or system file would come out visible: the temporary file is made with
+    // them from the start. Not read-only: it could then not be deleted when
+    // the move fails. A temporary file left with other attributes would make
+    // CREATE_ALWAYS fail when they differ in hidden or system, so it goes
+    // first.
+    const DWORD before = GetFileAttributesA(path.c_str());
+    const DWORD kept = before == INVALID_FILE_ATTRIBUTES
+                           ? 0
+                           : before & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    DeleteFileA(temporary.c_str());
     HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                              kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         // A folder that lets files in it be written but no new one be made.
         return IsRefusal(GetLastError()) ? Replacement::Refused : Replacement::Failed;

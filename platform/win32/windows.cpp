@@ -215,4 +215,24 @@ void ShowErrorBox(const std::string& text, const std::string& caption) {
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), 0);
 }
 
+namespace {
+
+BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM context) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoA(monitor, &info)) {
+        reinterpret_cast<std::vector<Monitor>*>(context)->push_back(
+            {ToRect(info.rcMonitor), ToRect(info.rcWork)});
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<Monitor> Monitors() {
+    std::vector<Monitor> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
 }  // namespace platform

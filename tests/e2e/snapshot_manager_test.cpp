@@ -176,8 +176,24 @@ TEST_F(SnapshotManagerTest, FileGivenByPathIsRestoredNotTheNewest) {
 
 // Capture under Wine cannot give a maximised or minimised frame's normal
 // rectangle, so a file written by hand shows that the restore gives each
-// frame its recorded normal rectangle before its show state.
-TEST_F(SnapshotManagerTest, EveryShowStateRestoredOverItsRecordedNormalRectangle) {
+// frame its recorded normal rectangle before its show state: whether the
+// browser opens its windows normal, maximised or minimised.
+class ShowStateRestoreTest : public SnapshotManagerTest, public testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        SnapshotManagerTest::SetUp();
+        SetEnvironmentVariableA(fixture::kOpenStateVariable, std::to_string(GetParam()).c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableA(fixture::kOpenStateVariable, nullptr);
+        SnapshotManagerTest::TearDown();
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(BrowserOpens, ShowStateRestoreTest,
+                         testing::Values(SW_SHOWNORMAL, SW_SHOWMAXIMIZED, SW_SHOWMINIMIZED));
+
+TEST_P(ShowStateRestoreTest, EveryShowStateRestoredOverItsRecordedNormalRectangle) {
     const std::string snapshot = directory_ + "\\show states.txt";
     ASSERT_TRUE(platform::ReplaceWholeFile(
         snapshot,
@@ -193,8 +209,8 @@ TEST_F(SnapshotManagerTest, EveryShowStateRestoredOverItsRecordedNormalRectangle
         const char* address;
         FramePlacement placement;
     };
-    // A record whose style is 0 is moved but never shown: the fixture opened
-    // it normal, so it stays normal at the moved place.
+    // A record whose style is 0 is moved but never shown: brought to its
+    // normal state for the move, it stays normal at the moved place.
     const Expected expected[] = {
         {"http://max.test/", {SW_SHOWMAXIMIZED, {120, 80, 1120, 780}}},
         {"http://min.test/", {SW_SHOWMINIMIZED, {30, 40, 530, 440}}},

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -194,7 +195,10 @@ std::string EnterFreshDirectory(const std::string& name) {
     GetTempPathA(MAX_PATH, temp);
     char unique[32];
     std::snprintf(unique, sizeof(unique), "-%lu-%lu", GetCurrentProcessId(), GetTickCount());
-    const std::string path = std::string(temp) + "pelorin-" + name + unique;
+    // A parameterised test's name ends in "/<index>": no folder name.
+    std::string folder = name;
+    std::replace(folder.begin(), folder.end(), '/', '-');
+    const std::string path = std::string(temp) + "pelorin-" + folder + unique;
     CreateDirectoryA(path.c_str(), nullptr);
     SetCurrentDirectoryA(path.c_str());
     return path;

@@ -89,8 +89,11 @@ TEST(Capture, EachMissingLinkOfTheAddressChainGivesEmptyOption) {
         desktop.AddChild(desktop.AddChild(worker, {.className = "ReBarWindow32"}),
                          {.className = "ComboBoxEx32", .text = "decoy"});
         desktop.AddWindow({.className = "ComboBoxEx32", .text = "decoy"});
-        auto frame = desktop.AddWindow(
-            {.className = "IEFrame", .title = "T", .pid = 7, .placement = {1, {1, 2, 3, 4}}});
+        auto frame = desktop.AddWindow({.className = "IEFrame",
+                                        .title = "T",
+                                        .pid = 7,
+                                        .placement = {1, {1, 2, 3, 4}},
+                                        .rect = {1, 2, 3, 4}});
         auto link = frame;
         for (const std::string& className : c.chain) {
             link = desktop.AddChild(link, {.className = className, .text = "http://x/"});
@@ -131,7 +134,11 @@ TEST(Capture, ShowStateAndNormalRectangle) {
         Placement placement;
         Rect current;
         std::int32_t style, x, y, width, height;
+        Rect workArea = {0, 0, 1280, 1024};  // of the one 1280 x 1024 monitor
     };
+    // A window shown normally is recorded where it is, in workspace
+    // coordinates: snapped to half the screen, its normal rectangle is the
+    // one from before the snap.
     const Case cases[] = {
         {"normal at 100,50,900,650",
          {1, {100, 50, 900, 650}},
@@ -151,10 +158,37 @@ TEST(Capture, ShowStateAndNormalRectangle) {
          400},
         {"maximised", {3, {30, 40, 530, 440}}, {-4, -4, 1284, 1004}, 3, 30, 40, 500, 400},
         {"hidden", {0, {5, 5, 15, 25}}, {5, 5, 15, 25}, 0, 5, 5, 10, 20},
+        {"snapped to the left half",
+         {1, {100, 50, 900, 650}},
+         {0, 0, 640, 1024},
+         1,
+         0,
+         0,
+         640,
+         1024},
+        {"normal, taskbar at the top",
+         {1, {100, 50, 900, 650}},
+         {100, 90, 900, 690},
+         1,
+         100,
+         50,
+         800,
+         600,
+         {0, 40, 1280, 1024}},
+        {"snapped, taskbar at the top",
+         {1, {100, 50, 900, 650}},
+         {0, 40, 640, 1024},
+         1,
+         0,
+         0,
+         640,
+         984,
+         {0, 40, 1280, 1024}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sim::Desktop desktop;
+        desktop.monitors = {{{0, 0, 1280, 1024}, c.workArea}};
         desktop.AddWindow({.className = "IEFrame",
                            .placement = c.placement,
                            .rect = c.current,

@@ -2,6 +2,7 @@
 // with its waits and placement, the topmost toggle and the end of the run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -9,8 +10,14 @@
 #include "platform/platform.h"
 #include "platform/sim/sim_desktop.h"
 #include "snapshot/snapshot_manager.h"
+#include "snapshot/workspace.h"
 #include "storage/snapshot_files.h"
 #include "support/test_folder.h"
+
+// For gtest's messages: "x, y, width x height".
+void PrintTo(const PlacedRect& r, std::ostream* out) {
+    *out << r.x << ", " << r.y << ", " << r.width << " x " << r.height;
+}
 
 namespace {
 
@@ -217,6 +224,86 @@ TEST_F(Manager, RestoreClosesBeforeItStartsAndLeavesWindowsAsCapturedOtherwise) 
     lines.resize(3);
     EXPECT_EQ(lines, (std::vector<std::string>{Close(restored), Close(open),
                                                "launch " + kBrowser + "http://a/"}));
+}
+
+// A record holds its normal rectangle in workspace coordinates, relative to
+// its monitor's work area; the window is moved in screen coordinates, on the
+// monitor the rectangle belongs to, or into the nearest work area when it
+// lies on none. Saved again, it gives the record back: nothing creeps.
+TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
+    using platform::Monitor;
+    const platform::Rect screen{0, 0, 1280, 1024}, right{1280, 0, 2560, 1024};
+    struct Case {
+        const char* what;
+        std::vector<Monitor> monitors;
+        PlacedRect recorded, moved, savedAgain;
+    };
+    const Case cases[] = {
+        {"work area at the monitor's corner",
+         {{screen, screen}},
+         {100, 50, 800, 600},
+         {100, 50, 800, 600},
+         {100, 50, 800, 600}},
+        {"taskbar at the top",
+         {{screen, {0, 40, 1280, 1024}}},
+         {100, 50, 800, 600},
+         {100, 90, 800, 600},
+         {100, 50, 800, 600}},
+        {"taskbar at the left",
+         {{screen, {60, 0, 1280, 1024}}},
+         {100, 50, 800, 600},
+         {160, 50, 800, 600},
+         {100, 50, 800, 600}},
+        {"second monitor, its taskbar at the top",
+         {{screen, screen}, {right, {1280, 30, 2560, 1024}}},
+         {1400, 100, 800, 600},
+         {1400, 130, 800, 600},
+         {1400, 100, 800, 600}},
+        {"partly off the screen",
+         {{screen, screen}},
+         {1000, -50, 800, 600},
+         {1000, -50, 800, 600},
+         {1000, -50, 800, 600}},
+        {"its monitor gone",
+         {{screen, {0, 0, 1280, 984}}},
+         {1400, 100, 800, 600},
+         {480, 100, 800, 600},
+         {480, 100, 800, 600}},
+        {"its monitor gone, larger than the work area",
+         {{screen, {0, 0, 1280, 984}}},
+         {-3000, 50, 2000, 1200},
+         {0, 0, 1280, 984},
+         {0, 0, 1280, 984}},
+        {"below the right monitor, nearer to it",
+         {{screen, screen}, {right, {1280, 0, 2560, 994}}},
+         {3000, 2000, 400, 300},
+         {2160, 694, 400, 300},
+         {2160, 694, 400, 300}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Desktop desktop;
+        desktop.monitors = c.monitors;
+        TestFolder folder;
+        ASSERT_TRUE(EnsureSaveFolder());
+        const PlacedRect& r = c.recorded;
+        PutSnapshot("save\\20050412153012.txt",
+                    {{"0", "A", "http://a/", r.x, r.y, r.width, r.height, 1}});
+        CSnapshotManager manager;
+        manager.Restore("");
+
+        const std::vector<sim::Operation>& log = desktop.Log();
+        const auto move = std::find_if(log.begin(), log.end(), [](const sim::Operation& op) {
+            return op.kind == Kind::Moved;
+        });
+        ASSERT_NE(move, log.end());
+        EXPECT_EQ((PlacedRect{move->values[0], move->values[1], move->values[2], move->values[3]}),
+                  c.moved);
+        manager.Capture();
+        ASSERT_EQ(manager.Windows.size(), 1u);
+        const BrowserWindowRecord& saved = manager.Windows.front();
+        EXPECT_EQ((PlacedRect{saved.w_x, saved.w_y, saved.w_width, saved.w_height}), c.savedAgain);
+    }
 }
 
 TEST(ManagerWaits, OutsideTheirBoundsFallBackToTheDefaults) {

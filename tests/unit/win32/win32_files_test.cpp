@@ -83,6 +83,23 @@ TEST(Win32Files, AReadOnlyFileIsReplacedWholeOrNotAtAll) {
     EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
 }
 
+// The settings file may be hidden by its user; a save must not show it.
+TEST(Win32Files, AReplacedFileKeepsItsHiddenAndSystemAttributes) {
+    for (DWORD attributes :
+         {DWORD(FILE_ATTRIBUTE_HIDDEN), DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)}) {
+        SCOPED_TRACE(attributes);
+        TestFolder folder;
+        ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", "old"));
+        ASSERT_TRUE(SetFileAttributesA("Pelorin.ini", attributes));
+        ASSERT_TRUE(platform::ReplaceOrOverwriteWholeFile("Pelorin.ini", "new"));
+        ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", "newer"));
+        EXPECT_EQ(GetFileAttributesA("Pelorin.ini") & attributes, attributes);
+        EXPECT_EQ(platform::ReadWholeFile("Pelorin.ini"), "newer");
+        SetFileAttributesA("Pelorin.ini", FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
+    }
+}
+
 TEST(Win32Files, AFileOpenedWithoutSharingCannotBeRead) {
     TestFolder folder;
     ASSERT_TRUE(platform::ReplaceWholeFile("a.txt", "x"));
