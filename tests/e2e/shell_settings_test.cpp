@@ -169,8 +169,9 @@ TEST_F(ShellSettingsTest, OkWithAZeroIntervalDoesNotFloodTheSaveFolder) {
 namespace shell_e2e {
 namespace {
 
-// Slow: with the one-minute timer running, Cancel leaves its count alone and
-// OK, even with AutoSave unchanged, starts it afresh.
+// Slow: the one-minute timer armed at start fires after a minute and saves;
+// Cancel leaves its count alone and OK, even with AutoSave unchanged, starts
+// it afresh.
 TEST_F(ShellSettingsTest, SlowCancelKeepsTheCountAndOkStartsItAfresh) {
     WriteIni("[Setting]\r\nAutoSave=1\r\nAutoSaveTime=1\r\n");
     StartFixture("about:count");
@@ -189,6 +190,9 @@ TEST_F(ShellSettingsTest, SlowCancelKeepsTheCountAndOkStartsItAfresh) {
                                75000ms - std::chrono::milliseconds(GetTickCount() - started)))
         << "Cancel started the count afresh";
     const DWORD ticked = GetTickCount();
+    // The timer armed at start from the file: a minute, not less, and a save.
+    EXPECT_GE(ticked - started, 55000u) << "the timer fired too early";
+    EXPECT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }));
 
     // OK 25 s after that tick: the next one comes a minute after the OK, not
     // a minute after the tick.

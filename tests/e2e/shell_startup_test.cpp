@@ -278,18 +278,5 @@ TEST_F(ShellStartupTest, IconRefusedAtStartIsAddedOnARetry) {
     EXPECT_TRUE(e2e::WaitUntil(TrayWindowShown)) << "the refused icon was not added again";
 }
 
-// Slow: waits for the real one-minute timer.
-TEST_F(ShellStartupTest, SlowRealTimerFiresAfterOneMinute) {
-    WriteIni("[Setting]\r\nAutoSave=1\r\nAutoSaveTime=1\r\n");
-    StartFixture("about:timer");
-    StartResident(pelorin_);
-    const DWORD started = GetTickCount();
-    ASSERT_TRUE(e2e::WaitUntil(
-        [&] { return pelorin_.Output().find("Now Saving\r\n") != std::string::npos; }, 75000ms));
-    const DWORD elapsed = GetTickCount() - started;
-    EXPECT_GE(elapsed, 55000u) << "the timer fired too early";
-    EXPECT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 1; }));
-}
-
 }  // namespace
 }  // namespace shell_e2e
