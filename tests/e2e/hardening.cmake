@@ -12,7 +12,6 @@ add_dependencies(hardening_e2e_tests Pelorin fixture_browser marker_program)
 add_test(NAME hardening_e2e
   COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:hardening_e2e_tests>
           $<TARGET_FILE:Pelorin> $<TARGET_FILE:fixture_browser> $<TARGET_FILE:marker_program>)
-pelorin_gtest_report(hardening_e2e)
 
 # Saves interrupted by killing the program at random moments; a measurement
 # run by scripts/killed-saves, not a ctest test (a thousand runs take minutes).

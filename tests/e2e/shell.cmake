@@ -35,8 +35,6 @@ add_test(NAME shell_e2e
 add_test(NAME shell_e2e_slow
   COMMAND ${PELORIN_WINE_RUN} $<TARGET_FILE:shell_e2e_tests> --gtest_filter=*Slow* ${shell_e2e_args})
 set_tests_properties(shell_e2e_slow PROPERTIES LABELS slow TIMEOUT 300)
-pelorin_gtest_report(shell_e2e)
-pelorin_gtest_report(shell_e2e_slow)
 # The tray menu and the settings dialog as PNGs in the build folder's
 # screenshots/ (ctest -L screenshots); docs/ holds copies of them.
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/screenshots)
@@ -45,4 +43,3 @@ add_test(NAME shell_screenshots
           --gtest_filter=*RealMenuFromTheTrayCallback*:*ShowsTheLoadedValues* ${shell_e2e_args}
           ${CMAKE_BINARY_DIR}/screenshots)
 set_tests_properties(shell_screenshots PROPERTIES LABELS screenshots)
-pelorin_gtest_report(shell_screenshots)
