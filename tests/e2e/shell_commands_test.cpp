@@ -18,6 +18,16 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// Opens the real tray menu and dismisses it. Opening it brings the frame to
+// the top, so the window a topmost toggle then finds is the one in front.
+void OpenAndDismissTrayMenu(const PelorinProcess& pelorin) {
+    PostMessageA(pelorin.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
+    const HWND menu = WaitForWindowOf(pelorin.pid(), "#32768", nullptr);
+    ASSERT_NE(menu, nullptr);
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(menu); }));
+}
+
 TEST_F(ShellCommandsTest, SaveWritesASnapshotOfTheOpenBrowsers) {
     StartFixture("about:one");
     StartFixture("about:two");
@@ -297,11 +307,7 @@ TEST_F(ShellCommandsTest, SaveAndCloseAllSavesThenCloses) {
 TEST_F(ShellCommandsTest, TopmostTogglesTheWindowThatWasInFront) {
     const auto front = StartFixture("about:front");
     StartResident(pelorin_);
-    PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
-    const HWND menu = WaitForWindowOf(pelorin_.pid(), "#32768", nullptr);
-    ASSERT_NE(menu, nullptr);
-    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(menu); }));
+    ASSERT_NO_FATAL_FAILURE(OpenAndDismissTrayMenu(pelorin_));
     ASSERT_TRUE(pelorin_.WaitResponsive());
 
     auto topmost = [&] { return (GetWindowLongA(front.hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
@@ -349,11 +355,7 @@ TEST_F(ShellCommandsTest, TopmostOnAHungBrowserDoesNotWaitForIt) {
     const auto front = StartFixture(std::string("about:hung ") + fixture::kHangOption);
     const EndedAtExit endHung{front.pid};
     StartResident(pelorin_);
-    PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
-    const HWND menu = WaitForWindowOf(pelorin_.pid(), "#32768", nullptr);
-    ASSERT_NE(menu, nullptr);
-    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(menu); }));
+    ASSERT_NO_FATAL_FAILURE(OpenAndDismissTrayMenu(pelorin_));
     pelorin_.PostCommand(IDM_TOPMOST);
     const HWND dialog = OpenSettings(pelorin_);
     ASSERT_NE(dialog, nullptr) << "the toggle waited for the hung browser";
