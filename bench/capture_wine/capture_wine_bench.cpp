@@ -1,7 +1,8 @@
 // Capture of ten fixture browser frames under Wine, against the same Win32
 // calls made directly: the monitors with their work areas, EnumWindows, then
 // per top-level window its process and class, and per frame its title, the three
-// FindWindowExA links to the address box, its WM_GETTEXT, GetWindowPlacement,
+// FindWindowExA links to the address box, its WM_GETTEXT (wide, then to the
+// code page), GetWindowPlacement,
 // for a normal window its rectangle on the screen in workspace coordinates,
 // and the title line on standard output. The goal is at most 1.05 times the
 // raw calls.
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -54,14 +56,16 @@ int RawCapture() {
             continue;
         char title[1024] = {};
         GetWindowTextA(window, title, sizeof title);
-        char address[1024] = {};
+        wchar_t address[1024] = {};
         HWND link = FindWindowExA(window, nullptr, "WorkerW", nullptr);
         if (link)
             link = FindWindowExA(link, nullptr, "ReBarWindow32", nullptr);
         if (link)
             link = FindWindowExA(link, nullptr, "ComboBoxEx32", nullptr);
         if (link)
-            SendMessageA(link, WM_GETTEXT, sizeof address, reinterpret_cast<LPARAM>(address));
+            SendMessageW(link, WM_GETTEXT, std::size(address), reinterpret_cast<LPARAM>(address));
+        char stored[1024] = {};
+        WideCharToMultiByte(CP_ACP, 0, address, -1, stored, sizeof stored, nullptr, nullptr);
         WINDOWPLACEMENT placement = {};
         placement.length = sizeof placement;
         GetWindowPlacement(window, &placement);
