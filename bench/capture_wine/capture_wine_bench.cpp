@@ -1,11 +1,10 @@
 // Capture of ten fixture browser frames under Wine, against the same Win32
 // calls made directly: the monitors with their work areas, EnumWindows, then
-// per top-level window its process and class, and per frame its title, the three
-// FindWindowExA links to the address box, its WM_GETTEXT (wide, then to the
-// code page), GetWindowPlacement,
-// for a normal window its rectangle on the screen in workspace coordinates,
-// and the title line on standard output. The goal is at most 1.05 times the
-// raw calls.
+// per top-level window its process and class, and per frame its title, the
+// three FindWindowExA links to the address box, its WM_GETTEXT (wide, with a
+// timeout, then to the code page), GetWindowPlacement, for a normal window its rectangle on
+// the screen in workspace coordinates, and the title line on standard output.
+// The goal is at most 1.05 times the raw calls.
 //
 //   capture_wine_bench.exe <fixture_browser.exe> [rounds]
 #include <windows.h>
@@ -62,8 +61,10 @@ int RawCapture() {
             link = FindWindowExA(link, nullptr, "ReBarWindow32", nullptr);
         if (link)
             link = FindWindowExA(link, nullptr, "ComboBoxEx32", nullptr);
+        DWORD_PTR copied = 0;
         if (link)
-            SendMessageW(link, WM_GETTEXT, std::size(address), reinterpret_cast<LPARAM>(address));
+            SendMessageTimeoutW(link, WM_GETTEXT, std::size(address),
+                                reinterpret_cast<LPARAM>(address), SMTO_ABORTIFHUNG, 1000, &copied);
         char stored[1024] = {};
         WideCharToMultiByte(CP_ACP, 0, address, -1, stored, sizeof stored, nullptr, nullptr);
         WINDOWPLACEMENT placement = {};
