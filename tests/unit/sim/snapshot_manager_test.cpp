@@ -78,6 +78,12 @@ std::string Move(WindowHandle w, int x, int y, int width, int height) {
 std::string Show(WindowHandle w, int cmd) {
     return "show " + sim::Desktop::Name(w) + " " + std::to_string(cmd);
 }
+std::string Stack(std::vector<WindowHandle> topFirst) {
+    std::string line = "stack";
+    for (WindowHandle w : topFirst)
+        line += " " + sim::Desktop::Name(w);
+    return line;
+}
 std::string Close(WindowHandle w) {
     return "close " + sim::Desktop::Name(w);
 }
@@ -110,13 +116,22 @@ TEST_F(Manager, RestoreStartsInSectionOrderSleepsThenMovesAllThenShows) {
                                        "sleep 300",
                                        "sleep 500",
                                        Move(a, 100, 10, 800, 600),
+                                       Move(a, 100, 10, 800, 600),
                                        Move(b, 200, 20, 640, 480),
+                                       Move(b, 200, 20, 640, 480),
+                                       Move(c, 300, 30, 500, 400),
                                        Move(c, 300, 30, 500, 400),
                                        Show(a, 1),
                                        Show(b, 3),
                                        Show(c, 2),
+                                       Stack({a, b}),
                                    }));
     EXPECT_EQ(desktop_.ElapsedMilliseconds(), 1400u);
+    // The stacking saved: the first record in front and active; the
+    // minimised one is left where its show put it.
+    EXPECT_EQ(desktop_.ZOrder().front(), a);
+    EXPECT_EQ(desktop_.ZOrder()[1], b);
+    EXPECT_EQ(desktop_.foreground, a);
     // A maximised or minimised window keeps the recorded normal rectangle.
     EXPECT_EQ(desktop_.At(b).placement, (platform::Placement{3, {200, 20, 840, 500}}));
     EXPECT_EQ(desktop_.At(c).placement, (platform::Placement{2, {300, 30, 800, 430}}));
@@ -176,10 +191,13 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
     WindowHandle a = FrameStartedFor("http://a/");
     WindowHandle hidden = FrameStartedFor("http://h/");
     ASSERT_TRUE(a && hidden && older);
-    EXPECT_EQ(Lines(Kind::Moved),
-              (std::vector<std::string>{Move(a, 10, 10, 100, 100), Move(hidden, 30, 30, 100, 100),
-                                        Move(older, 50, 50, 100, 100)}));
+    EXPECT_EQ(
+        Lines(Kind::Moved),
+        (std::vector<std::string>{Move(a, 10, 10, 100, 100), Move(a, 10, 10, 100, 100),
+                                  Move(hidden, 30, 30, 100, 100), Move(hidden, 30, 30, 100, 100),
+                                  Move(older, 50, 50, 100, 100), Move(older, 50, 50, 100, 100)}));
     EXPECT_EQ(Lines(Kind::Shown), (std::vector<std::string>{Show(a, 1), Show(older, 3)}));
+    EXPECT_EQ(Lines(Kind::Stacked), std::vector<std::string>{Stack({a, older})});
 }
 
 TEST_F(Manager, FailedStartsAreSkipped) {
@@ -191,6 +209,7 @@ TEST_F(Manager, FailedStartsAreSkipped) {
     EXPECT_EQ(desktop_.Launches().size(), 1u);
     EXPECT_TRUE(Lines(Kind::Moved).empty());
     EXPECT_TRUE(Lines(Kind::Shown).empty());
+    EXPECT_TRUE(Lines(Kind::Stacked).empty());
 }
 
 TEST_F(Manager, RestoreWithNoSnapshotClosesEveryFrameWhenAskedAndStartsNothing) {
@@ -237,6 +256,7 @@ TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
         const char* what;
         std::vector<Monitor> monitors;
         PlacedRect recorded, moved, savedAgain;
+        std::vector<std::int32_t> scales{};  // percent, per monitor
     };
     const Case cases[] = {
         {"work area at the monitor's corner",
@@ -279,11 +299,18 @@ TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
          {3000, 2000, 400, 300},
          {2160, 694, 400, 300},
          {2160, 694, 400, 300}},
+        {"second monitor at 150 %, the browser scaling itself on arrival",
+         {{screen, screen}, {right, right}},
+         {1400, 100, 800, 600},
+         {1400, 100, 800, 600},
+         {1400, 100, 800, 600},
+         {100, 150}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sim::Desktop desktop;
         desktop.monitors = c.monitors;
+        desktop.monitorScales = c.scales;
         TestFolder folder;
         ASSERT_TRUE(EnsureSaveFolder());
         const PlacedRect& r = c.recorded;
