@@ -95,9 +95,19 @@ std::string NewestSnapshotFile() {
 }
 
 BrowserWindowList ReadSnapshotFile(const std::string& path) {
-    if (path.empty())
-        return {};
-    const ProfileData data = ProfileDocument(path).Read();
+    BrowserWindowList records;
+    ReadSnapshotFile(path, records);
+    return records;
+}
+
+BrowserWindowList ReadNewestSnapshot() {
+    return ReadSnapshotFile(NewestSnapshotFile());
+}
+
+bool ReadSnapshotFile(const std::string& path, BrowserWindowList& records) {
+    ProfileData data;
+    if (path.empty() || !ProfileDocument(path).Read(data))
+        return false;
 
     // The document keeps sections in byte order of their names (0, 1, 10, 11,
     // 2, ...); the records go back into the order they were saved in. Names
@@ -109,14 +119,14 @@ BrowserWindowList ReadSnapshotFile(const std::string& path) {
     std::stable_sort(numbered.begin(), numbered.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
-    BrowserWindowList records;
+    records.clear();
     for (auto& [number, record] : numbered)
         records.push_back(std::move(record));
-    return records;
+    return true;
 }
 
-BrowserWindowList ReadNewestSnapshot() {
-    return ReadSnapshotFile(NewestSnapshotFile());
+bool ReadNewestSnapshot(BrowserWindowList& records) {
+    return ReadSnapshotFile(NewestSnapshotFile(), records);
 }
 
 bool WriteSnapshotFile(const BrowserWindowList& list) {

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/sim/sim_desktop.h"
+#include "platform/sim/sim_files.h"
 #include "snapshot/snapshot_manager.h"
 #include "snapshot/workspace.h"
 #include "storage/snapshot_files.h"
@@ -122,22 +124,13 @@ TEST_F(Manager, RestoreStartsInSectionOrderSleepsThenMovesAllThenShows) {
     EXPECT_EQ(desktop_.At(c).placement, (platform::Placement{2, {300, 30, 800, 430}}));
 }
 
-TEST_F(Manager, RestoreOfAGivenFileAndOfNothing) {
+TEST_F(Manager, RestoreOfAGivenFile) {
     PutSnapshot("elsewhere.txt", {{"0", "X", "about:blank", 1, 2, 3, 4, 1}});
     PutSnapshot("save\\20050412153012.txt", {{"0", "Y", "http://newest/", 1, 2, 3, 4, 1}});
-    {
-        CSnapshotManager manager;
-        manager.Restore("elsewhere.txt");
-    }
+    CSnapshotManager manager;
+    manager.Restore("elsewhere.txt");
     ASSERT_EQ(desktop_.Launches().size(), 1u);
     EXPECT_EQ(desktop_.Launches().front().commandLine, kBrowser + "about:blank");
-
-    desktop_.ClearLog();
-    {
-        CSnapshotManager manager;
-        manager.Restore("missing.txt");
-    }
-    EXPECT_EQ(desktop_.LogLines(), std::vector<std::string>{"sleep 500"});
 }
 
 TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
@@ -193,16 +186,47 @@ TEST_F(Manager, FailedStartsAreSkipped) {
     EXPECT_TRUE(Lines(Kind::Shown).empty());
 }
 
-TEST_F(Manager, RestoreWithNoSnapshotClosesEveryFrameWhenAskedAndStartsNothing) {
-    WindowHandle one = desktop_.AddBrowserFrame(1, "one", "http://1/");
-    desktop_.AddWindow({.className = "Notepad"});
-    WindowHandle two = desktop_.AddBrowserFrame(2, "two", "http://2/");
-    CSnapshotManager manager;
-    manager.ExitIEWhenRestore = 1;
-    manager.Restore("");
-
-    EXPECT_EQ(desktop_.LogLines(), (std::vector<std::string>{Close(two), Close(one), "sleep 500"}));
-    EXPECT_TRUE(desktop_.Launches().empty());
+// Closing comes only once a snapshot was read: with nothing to read the
+// user's windows stay and nothing else happens. A snapshot read with no
+// records is a saved state of no windows and still closes them all.
+TEST(ManagerRestore, ClosesEveryFrameWhenAskedOnlyOnceASnapshotWasRead) {
+    struct Case {
+        const char* what;
+        std::string path;
+        std::function<void(sim::FileSystem&)> arrange;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"no snapshot", "", [](sim::FileSystem&) {}, false},
+        {"the newest is a folder", "",
+         [](sim::FileSystem&) { ASSERT_TRUE(platform::CreateDirectoryAt("save\\2005.txt")); },
+         false},
+        {"the newest fails to read", "",
+         [](sim::FileSystem& fs) {
+             PutSnapshot("save\\2005.txt", {{"0", "A", "http://a/", 1, 2, 3, 4, 1}});
+             fs.FailReadAfter(0);
+         },
+         false},
+        {"the chosen file is missing", "missing.txt", [](sim::FileSystem&) {}, false},
+        {"a snapshot of no windows", "",
+         [](sim::FileSystem&) { ASSERT_TRUE(platform::ReplaceWholeFile("save\\2005.txt", "")); },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Desktop desktop;
+        TestFolder folder;
+        ASSERT_TRUE(EnsureSaveFolder());
+        WindowHandle one = desktop.AddBrowserFrame(1, "one", "http://1/");
+        desktop.AddWindow({.className = "Notepad"});
+        WindowHandle two = desktop.AddBrowserFrame(2, "two", "http://2/");
+        c.arrange(*sim::CurrentFileSystem());
+        CSnapshotManager manager;
+        manager.ExitIEWhenRestore = 1;
+        manager.Restore(c.path);
+        const std::vector<std::string> closed{Close(two), Close(one), "sleep 500"};
+        EXPECT_EQ(desktop.LogLines(), c.closes ? closed : std::vector<std::string>());
+    }
 }
 
 TEST_F(Manager, RestoreClosesBeforeItStartsAndLeavesWindowsAsCapturedOtherwise) {
