@@ -257,10 +257,17 @@ TEST_F(Manager, RestoreClosesBeforeItStartsAndLeavesWindowsAsCapturedOtherwise) 
 TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
     using platform::Monitor;
     const platform::Rect screen{0, 0, 1280, 1024}, right{1280, 0, 2560, 1024};
+    const platform::Rect below{0, 1024, 1280, 2048};
+    const PlacedRect usual{100, 50, 800, 600};
     struct Case {
         const char* what;
         std::vector<Monitor> monitors;
         PlacedRect recorded, moved, savedAgain;
+        // How the browser opens its new window (a browser last closed
+        // maximised opens the next one so): the move must reach its normal
+        // rectangle all the same.
+        std::int32_t opensAs = 1;
+        bool restoresMaximized = false;
     };
     const Case cases[] = {
         {"work area at the monitor's corner",
@@ -303,6 +310,27 @@ TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
          {3000, 2000, 400, 300},
          {2160, 694, 400, 300},
          {2160, 694, 400, 300}},
+        // clang-format off
+        {"on the first of two monitors, the second's taskbar at the top",
+         {{screen, screen}, {right, {1280, 30, 2560, 1024}}}, usual, usual, usual},
+        {"left of the leftmost monitor",
+         {{right, right}, {screen, {0, 0, 1280, 984}}},
+         {-900, 100, 800, 600}, {0, 100, 800, 600}, {0, 100, 800, 600}},
+        {"on the lower of two stacked monitors, its taskbar at the top",
+         {{screen, screen}, {below, {0, 1054, 1280, 2048}}},
+         {100, 1100, 800, 600}, {100, 1130, 800, 600}, {100, 1100, 800, 600}},
+        {"wholly above the screen", {{below, below}, {screen, {0, 40, 1280, 1024}}},
+         {100, -900, 800, 600}, {100, 40, 800, 600}, {100, 0, 800, 600}},
+        {"wholly below the screen", {{screen, screen}, {below, below}},
+         {100, 2500, 800, 600}, {100, 1448, 800, 600}, {100, 1448, 800, 600}},
+        {"its monitor gone, the other's taskbar at the top", {{screen, {0, 40, 1280, 1024}}},
+         {1400, 100, 800, 600}, {480, 140, 800, 600}, {480, 100, 800, 600}},
+        {"no monitor reported", {}, usual, usual, usual},
+        {"the browser opens maximised", {{screen, screen}}, usual, usual, usual, 3},
+        {"the browser opens minimised", {{screen, screen}}, usual, usual, usual, 2},
+        {"the browser opens minimised from maximised", {{screen, screen}}, usual, usual, usual, 2,
+         true},
+        // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -313,6 +341,10 @@ TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
         const PlacedRect& r = c.recorded;
         PutSnapshot("save\\20050412153012.txt",
                     {{"0", "A", "http://a/", r.x, r.y, r.width, r.height, 1}});
+        desktop.OnLaunch([&c](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
+            const WindowHandle frame = d.AddBrowserFrame(pid, "", arg, {c.opensAs, {0, 0, 10, 10}});
+            d.At(frame).restoresMaximized = c.restoresMaximized;
+        });
         CSnapshotManager manager;
         manager.Restore("");
 
