@@ -228,26 +228,72 @@ TEST_F(ShellStartupTest, WmCloseFromOutsideEndsTheProgramTheSameWay) {
     EXPECT_FALSE(MutexExists());
 }
 
-// At the end of the logon only the application's end runs: the mutex goes,
-// the frame and its manager stay, so nothing is saved or closed.
-TEST_F(ShellStartupTest, EndSessionReleasesTheMutexAndWritesNoSnapshot) {
+// The query saves as an exit would, at once, and closes nothing. Then the end
+// of the logon runs only the application's end (the mutex goes; the system
+// ends the process), a cancelled end carries on, and the Restart Manager's
+// ENDSESSION_CLOSEAPP ends the program as its exit does.
+TEST_F(ShellStartupTest, EndSessionSavesAtTheQueryThenEndsAsAsked) {
+    const struct {
+        WPARAM ending;
+        LPARAM reasons;
+        bool exits, mutexKept;
+    } cases[] = {{TRUE, 0, false, false},
+                 {TRUE, LPARAM(ENDSESSION_LOGOFF), false, false},
+                 {FALSE, 0, false, true},
+                 {TRUE, ENDSESSION_CLOSEAPP, true, false}};
     WriteIni("[Setting]\r\nExitIEWhenExit=1\r\nSave=1\r\n");
-    StartFixture("about:session");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "WM_ENDSESSION " << c.ending << ", " << c.reasons);
+        for (const std::string& name : SnapshotFiles(directory_))
+            DeleteFileA(Path("save\\" + name).c_str());
+        StartFixture("about:session");
+        PelorinProcess copy;
+        StartResident(copy);
+        DWORD_PTR answer = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(copy.Frame(), WM_QUERYENDSESSION, 0, c.reasons,
+                                        SMTO_ABORTIFHUNG, 5000, &answer));
+        EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+        EXPECT_EQ(SnapshotFiles(directory_).size(), 1u) << "no snapshot at the query";
+        ASSERT_TRUE(SendMessageTimeoutA(copy.Frame(), WM_ENDSESSION, c.ending, c.reasons,
+                                        SMTO_ABORTIFHUNG, 5000, &answer));
+        EXPECT_EQ(copy.WaitForExit(c.exits ? 10000ms : 500ms).has_value(), c.exits);
+        EXPECT_EQ(MutexExists(), c.mutexKept);
+        EXPECT_EQ(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); }, 2000ms), c.exits)
+            << "ExitIEWhenExit applies to an exit only";
+        EXPECT_EQ(SnapshotFiles(directory_).size(), 1u) << "the exit saved the same again";
+        copy.Kill();
+        e2e::WaitUntil([] { return !MutexExists(); });
+        for (HWND frame : e2e::BrowserFrames())
+            PostMessageA(frame, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); }));
+    }
+}
+
+// Wine's end of the session (wineboot --end-session) takes one process after
+// another in the order of their ids: the query and WM_ENDSESSION, both with
+// lParam 0, then TerminateProcess. Browsers started after Pelorin still exist
+// when Pelorin is asked.
+TEST_F(ShellStartupTest, WinebootEndSessionLeavesASnapshotOfTheBrowsers) {
+    WriteIni("[Setting]\r\nSave=1\r\n");
     StartResident(pelorin_);
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG,
-                                    5000, &answer));
-    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
-    ASSERT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG,
-                                    5000, &answer));
-    EXPECT_FALSE(MutexExists());
-    EXPECT_TRUE(SnapshotFiles(directory_).empty());
-    EXPECT_EQ(e2e::BrowserFrames().size(), 1u);
-    // The system ends the process next; a new logon's copy starts normally.
-    pelorin_.Kill();
-    PelorinProcess next;
-    StartResident(next);
-    EXPECT_TRUE(next.Running());
+    for (const char* address : {"about:one", "about:two"})
+        ASSERT_GT(StartFixture(address).pid, pelorin_.pid()) << "it would be ended first";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION boot = {};
+    char command[] = "wineboot.exe --end-session";
+    ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &boot));
+    CloseHandle(boot.hThread);
+    EXPECT_TRUE(
+        e2e::WaitUntil([&] { return WaitForSingleObject(boot.hProcess, 0) == 0; }, 30000ms));
+    CloseHandle(boot.hProcess);
+    EXPECT_TRUE(pelorin_.WaitForExit().has_value()) << "wineboot did not end Pelorin";
+    const auto files = SnapshotFiles(directory_);
+    ASSERT_EQ(files.size(), 1u);
+    const std::string text = ReadOr("save\\" + files[0]);
+    EXPECT_NE(text.find("option=about:one\r\n"), std::string::npos) << e2e::Visible(text);
+    EXPECT_NE(text.find("option=about:two\r\n"), std::string::npos) << e2e::Visible(text);
 }
 
 // The shell rebuilt its notification area: the icon is added again.

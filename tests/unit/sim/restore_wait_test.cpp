@@ -47,4 +47,23 @@ TEST(RestoreWaits, TheWholeCreateWaitFollowsEveryStart) {
     }
 }
 
+// The end of the session comes while a restore waits after its second start:
+// no further browser starts, and the ones started are still waited for.
+TEST(RestoreWaits, NoBrowserStartsOnceTheSessionIsEnding) {
+    sim::Desktop desktop;
+    TestFolder folder;
+    ASSERT_TRUE(EnsureSaveFolder());
+    ASSERT_TRUE(platform::ReplaceWholeFile(
+        "save\\20050412153012.txt", "[0]\r\noption=a\r\n[1]\r\noption=b\r\n[2]\r\noption=c\r\n"));
+    CSnapshotManager manager;
+    desktop.OnLaunch([&](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
+        d.AddBrowserFrame(pid, "", arg);
+        manager.SessionEnding = d.Launches().size() == 2;
+    });
+    manager.Restore(std::string());
+    EXPECT_EQ(desktop.Launches().size(), 2u);
+    EXPECT_EQ(desktop.Sleeps(), (std::vector<std::uint32_t>{300, 300, 500}));
+    ResetLastWrittenSnapshot();
+}
+
 }  // namespace
