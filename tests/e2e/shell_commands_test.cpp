@@ -243,7 +243,6 @@ TEST_F(ShellCommandsTest, CommandsWaitForTheOpenFileDialog) {
     WriteIni("[Setting]\r\nSave=1\r\n");
     const std::string browsed = directory_ + "-browsed";
     ASSERT_TRUE(CreateDirectoryA(browsed.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA((browsed + "\\save").c_str(), nullptr));
     StartResident(pelorin_);
     pelorin_.PostCommand(IDM_RESTORE_FROM_FILE);
     const HWND dialog = WaitForShownWindowOf(pelorin_.pid(), "#32770", nullptr);
@@ -254,20 +253,17 @@ TEST_F(ShellCommandsTest, CommandsWaitForTheOpenFileDialog) {
     pelorin_.PostCommand(IDM_SAVE);
     PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
     EXPECT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == dialog; }));
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG,
-                                    5000, &answer));
-    SendMessageTimeoutA(pelorin_.Frame(), WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    EXPECT_TRUE(SendMessageA(pelorin_.Frame(), WM_QUERYENDSESSION, 0, 0));
+    SendMessageA(pelorin_.Frame(), WM_ENDSESSION, FALSE, 0);
     EXPECT_EQ(SnapshotFiles(directory_).size(), 1u) << "the session's save went elsewhere";
 
     StartFixture("about:after");
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 2; }))
         << "保存 was not run after the dialog";
-    ASSERT_TRUE(pelorin_.WaitResponsive());
-    EXPECT_TRUE(SnapshotFiles(browsed).empty());
-    const HWND menu = FindWindowOf(pelorin_.pid(), "#32768", nullptr);
-    EXPECT_FALSE(menu && IsWindowVisible(menu)) << "the tray click opened the menu";
+    EXPECT_FALSE(e2e::WaitUntil(
+        [&] { return IsWindowVisible(FindWindowOf(pelorin_.pid(), "#32768", nullptr)); }, 1000ms))
+        << "the tray click opened the menu";
 }
 
 TEST_F(ShellCommandsTest, RestoreFromFileCancelledDoesNothing) {
