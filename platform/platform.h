@@ -6,8 +6,9 @@
 // Nothing here throws; failures are reported through the result types.
 //
 // All text is narrow bytes in the system's ANSI code page and is never
-// converted. Paths are spelled with backslashes ("save\\x.txt"), relative
-// paths resolve against the process's current directory.
+// converted; the one exception is an address the code page cannot hold (see
+// AddressBarText), which is spelled in ASCII instead. Paths are spelled with backslashes
+// ("save\\x.txt"), relative paths resolve against the process's current directory.
 #pragma once
 
 #include <cstdint>
@@ -65,10 +66,12 @@ std::optional<Rect> WindowRect(WindowHandle window);
 // The first direct child of `parent` whose class is `className`, or nullptr.
 WindowHandle FindChildWindow(WindowHandle parent, const std::string& className);
 
-// The control's text as WM_GETTEXT gives it into 1024 bytes: at most 1023
-// bytes, up to the first zero byte; empty when nothing was copied or when the
-// control's thread does not answer within about a second.
-std::string ControlText(WindowHandle control);
+// The address that an address-bar control shows, read as wide text (at most
+// 1023 UTF-16 units): its ANSI bytes when every character converts exactly,
+// else the same address in ASCII (AddressAsUri in platform/address_uri.h);
+// at most 1023 bytes either way, cut between characters. Empty when nothing
+// was copied or when the control's thread does not answer within about a second.
+std::string AddressBarText(WindowHandle addressBar);
 
 // Queues a close request (WM_CLOSE) and returns at once.
 void PostCloseRequest(WindowHandle window);

@@ -33,6 +33,33 @@ HINSTANCE Instance() {
     return app ? app->Instance() : GetModuleHandleA(nullptr);
 }
 
+// The icon at the small-icon size of the system's DPI (16 pixels at 96 DPI,
+// 24 at 144), picked from the sizes the resource holds rather than one image
+// stretched: LoadIconA would take the large size and let the shell shrink it.
+// LoadIconMetric exists in version 6 of the common controls only (Vista on),
+// which the manifest selects, so it is looked up at run time.
+HICON LoadSmallIcon(int id) {
+    using LoadIconMetricCall = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
+    constexpr int kSmall = 0;  // LIM_SMALL
+    HICON icon = nullptr;
+    // Kept loaded: the settings dialog's controls come from the same DLL.
+    if (const HMODULE comctl32 = LoadLibraryA("comctl32.dll")) {
+        // Through the generic function type, which GCC accepts without warning.
+        if (const FARPROC found = GetProcAddress(comctl32, "LoadIconMetric")) {
+            const auto load =
+                reinterpret_cast<LoadIconMetricCall>(reinterpret_cast<void (*)()>(found));
+            if (FAILED(load(Instance(), MAKEINTRESOURCEW(id), kSmall, &icon)))
+                icon = nullptr;
+        }
+    }
+    if (!icon) {
+        icon = static_cast<HICON>(LoadImageA(Instance(), MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), 0));
+    }
+    return icon;
+}
+
 std::string LoadText(UINT id) {
     char text[128] = {};
     LoadStringA(Instance(), id, text, sizeof text);
@@ -79,7 +106,7 @@ int CTrayFrame::OnCreate(const CREATESTRUCTA& create) {
     TrayIcon.uID = 0;
     TrayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     TrayIcon.uCallbackMessage = kTrayCallbackMessage;
-    TrayIcon.hIcon = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_TRAY));
+    TrayIcon.hIcon = LoadSmallIcon(IDI_TRAY);
     lstrcpynA(TrayIcon.szTip, LoadText(IDS_TRAY_TIP).c_str(), sizeof TrayIcon.szTip);
     AllowTaskbarCreated();
     AddTrayIcon();
@@ -89,6 +116,10 @@ int CTrayFrame::OnCreate(const CREATESTRUCTA& create) {
 void CTrayFrame::OnDestroy() {
     fw::FrameWindow::OnDestroy();
     RemoveTrayIcon();
+    // Loaded at its size, the icon is this program's own, not a shared one.
+    if (TrayIcon.hIcon)
+        DestroyIcon(TrayIcon.hIcon);
+    TrayIcon.hIcon = nullptr;
     StopAutoSaveTimer();
 }
 

@@ -52,7 +52,7 @@ std::string GetAddressBarText(platform::WindowHandle frame) {
         if (link == nullptr)
             return std::string();
     }
-    return platform::ControlText(link);
+    return platform::AddressBarText(link);
 }
 
 void CaptureBrowserWindows(BrowserWindowList& list) {

@@ -414,8 +414,8 @@ WindowHandle FindChildWindow(WindowHandle parent, const std::string& className) 
     return sim::Desktop::Current().FindChild(parent, className);
 }
 
-std::string ControlText(WindowHandle control) {
-    const sim::Window* w = sim::Desktop::Current().Find(control);
+std::string AddressBarText(WindowHandle addressBar) {
+    const sim::Window* w = sim::Desktop::Current().Find(addressBar);
     return w == nullptr ? std::string() : sim::CutAsBufferOf1024(w->text);
 }
 

@@ -1,7 +1,12 @@
-// The window operations of the platform seam: thin ANSI user32 calls.
+// The window operations of the platform seam: thin ANSI user32 calls, the
+// address read excepted.
 #include <windows.h>
 
+#include <iterator>
+#include <string_view>
+
 #include "platform/platform.h"
+#include "platform/win32/stored_address.h"
 
 #if !defined(_WIN64)
 static_assert(sizeof(WINDOWPLACEMENT) == 44, "the placement structure of 32-bit Windows");
@@ -134,22 +139,28 @@ WindowHandle FindChildWindow(WindowHandle parent, const std::string& className) 
     return ToHandle(FindWindowExA(ToHwnd(parent), nullptr, className.c_str(), nullptr));
 }
 
-std::string ControlText(WindowHandle control) {
+std::string AddressBarText(WindowHandle addressBar) {
     // The control belongs to another program's window thread, which may hang
     // (a busy script, a stuck plug-in); a plain send would then block this,
     // the program's only thread, for good. After kAnswerWaitMs, or at once
     // when the system already takes the thread for hung, the text is empty,
     // as for a frame without an address bar. A control that copies nothing
-    // leaves the first byte zero: empty text as well.
-    char buffer[1024] = {};
+    // leaves the first character zero: empty text as well. Read wide: the
+    // ANSI message would hand over characters the code page lacks as "?" or
+    // as a look-alike, and the restore would open another page.
+    wchar_t buffer[1024] = {};
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(ToHwnd(control), WM_GETTEXT, sizeof buffer,
+    if (!SendMessageTimeoutW(ToHwnd(addressBar), WM_GETTEXT, std::size(buffer),
                              reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, kAnswerWaitMs,
                              &copied)) {
         return std::string();
     }
-    buffer[sizeof buffer - 1] = '\0';
-    return buffer;
+    buffer[std::size(buffer) - 1] = L'\0';
+    std::wstring_view shown(buffer);
+    // A text the buffer cut may end in the first half of a surrogate pair.
+    if (shown.size() == std::size(buffer) - 1 && IS_HIGH_SURROGATE(shown.back()))
+        shown.remove_suffix(1);
+    return StoredAddress(shown);
 }
 
 void PostCloseRequest(WindowHandle window) {

@@ -12,6 +12,30 @@ namespace {
 // The one global the framework keeps: the application object itself, which
 // WinMain must find before any window exists.
 Application* g_application = nullptr;
+
+// A copy started from a download folder would otherwise look there first for
+// the DLLs that the dialogs and the visual styles load by name as they go, so
+// a planted one would run inside the program. The imports themselves are
+// resolved by the loader before any code of ours runs, and the one static
+// object (the application) loads nothing, so the start of WinMain is early
+// enough. SetDefaultDllDirectories came with Windows 8 (and an update for
+// Vista and 7); SetDllDirectoryA(""), from XP SP1, at least takes the
+// current folder out of the search.
+void SearchDllsInTheSystemFolderOnly() {
+    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    if (!kernel32)
+        return;
+    using SetDefault = BOOL(WINAPI*)(DWORD);
+    using SetDirectory = BOOL(WINAPI*)(LPCSTR);
+    // Through the generic function type, which GCC accepts without warning.
+    if (const FARPROC found = GetProcAddress(kernel32, "SetDefaultDllDirectories")) {
+        if (reinterpret_cast<SetDefault>(reinterpret_cast<void (*)()>(found))(
+                LOAD_LIBRARY_SEARCH_SYSTEM32))
+            return;
+    }
+    if (const FARPROC older = GetProcAddress(kernel32, "SetDllDirectoryA"))
+        reinterpret_cast<SetDirectory>(reinterpret_cast<void (*)()>(older))("");
+}
 }  // namespace
 
 Application::Application() {
@@ -75,6 +99,7 @@ const char* Application::RegisterFrameClass(UINT classStyle, HCURSOR cursor, HBR
 }  // namespace fw
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    fw::SearchDllsInTheSystemFolderOnly();
     fw::Application* app = fw::Application::Current();
     if (!app)
         return 1;

@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 """Draws Pelorin's two icons and writes them as .ico files.
 
-program.ico (group 107): one 32x32 image, 256 colours (8 bits per pixel).
-tray.ico    (group 108): one 16x16 image, 16 colours (4 bits per pixel).
+program.ico (group 107): 256 colours (8 bits per pixel).
+tray.ico    (group 108): 16 colours (4 bits per pixel).
+
+Each holds the same picture at 16, 20, 24 and 32 pixels: the small-icon
+sizes at 100, 125, 150 and 200 % display scaling, so that the tray shows an
+image drawn for its size instead of one stretched.
 
 The picture: two stacked browser windows (a snapshot of open windows) on a
 rounded blue tile. Run from this folder; the output is byte-for-byte the
@@ -53,8 +57,24 @@ def draw(n, tile, edge, back, front, bar, dot):
     return pic
 
 
-def ico(pic, palette, bits):
-    """One-image .ico: directory, BITMAPINFOHEADER, palette, XOR and AND masks."""
+SIZES = (16, 20, 24, 32)
+
+
+def ico(pics, palette, bits):
+    """An .ico of the pictures: directory, then per image a BITMAPINFOHEADER,
+    palette, XOR and AND masks."""
+    images = [icon_image(pic, palette, bits) for pic in pics]
+    colours = (1 << bits) % 256
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for pic, image in zip(pics, images):
+        n = len(pic)
+        out += struct.pack("<BBBBHHII", n, n, colours, 0, 1, bits, len(image), offset)
+        offset += len(image)
+    return out + b"".join(images)
+
+
+def icon_image(pic, palette, bits):
     n = len(pic)
     index = {c: i for i, c in enumerate(palette)}
     colours = 1 << bits
@@ -82,23 +102,22 @@ def ico(pic, palette, bits):
     pal += b"\0" * (4 * colours - len(pal))
     header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, bits, 0,
                          len(xor) + len(mask), 0, 0, 0, 0)
-    image = header + pal + xor + mask
-    entry = struct.pack("<BBBBHHII", n, n, colours % 256, 0, 1, bits,
-                        len(image), 6 + 16)
-    return struct.pack("<HHH", 0, 1, 1) + entry + image
+    return header + pal + xor + mask
 
 
 def main():
     # 256 colours: a small palette of our own, padded with black.
     palette256 = [(0, 0, 0), (30, 90, 170), (20, 50, 110), (225, 230, 238),
                   (255, 255, 255), (60, 130, 215), (245, 160, 40)]
-    big = draw(32, tile=palette256[1], edge=palette256[2], back=palette256[3],
-               front=palette256[4], bar=palette256[5], dot=palette256[6])
+    rich = [draw(n, tile=palette256[1], edge=palette256[2], back=palette256[3],
+                 front=palette256[4], bar=palette256[5], dot=palette256[6])
+            for n in SIZES]
     # 16 colours: the nearest VGA colours for the same picture.
-    small = draw(16, tile=VGA16[4], edge=VGA16[0], back=VGA16[7],
-                 front=VGA16[15], bar=VGA16[12], dot=VGA16[11])
-    outputs = {"program.ico": ico(big, palette256, 8),
-               "tray.ico": ico(small, VGA16, 4)}
+    vga = [draw(n, tile=VGA16[4], edge=VGA16[0], back=VGA16[7],
+                front=VGA16[15], bar=VGA16[12], dot=VGA16[11])
+           for n in SIZES]
+    outputs = {"program.ico": ico(rich, palette256, 8),
+               "tray.ico": ico(vga, VGA16, 4)}
     for name, data in outputs.items():
         with open(name, "wb") as f:
             f.write(data)

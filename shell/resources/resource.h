@@ -2,6 +2,9 @@
 // (windres) and by the C++ code, so it holds nothing but #defines.
 #pragma once
 
+// The application manifest; the loader looks for it under id 1.
+#define IDR_MANIFEST 1
+
 // Icons: 107 is the program file's own icon; 108 is the tray icon.
 #define IDI_PROGRAM 107
 #define IDI_TRAY 108

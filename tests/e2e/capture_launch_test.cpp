@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -208,6 +210,62 @@ TEST_F(CaptureTest, JapaneseAddressKeptAsAnsiBytes) {
     ASSERT_TRUE(bytes.has_value());
     EXPECT_NE(bytes->find("option=" + address + "\r\n"), std::string::npos) << Visible(*bytes);
     EXPECT_NE(bytes->find("title=" + fixture::TitleFor(address) + "\r\n"), std::string::npos);
+}
+
+// Addresses the code page lacks are kept as their ASCII URI, and a restore
+// starts the browser with that; one the code page holds keeps its bytes.
+struct WideAddressCase {
+    const wchar_t* shown;
+    const char* stored;
+};
+const WideAddressCase kWideAddressCases[] = {
+    {L"http://fr.example/caf\u00E9", "http://fr.example/caf%C3%A9"},
+    {L"http://\uD55C\uAD6D.example/a", "http://xn--3e0b707e.example/a"},
+    {L"C:\\\uD55C\\a b.html", "file:///C:/%ED%95%9C/a%20b.html"},
+    {L"http://\u65E5\u672C.test/\u30C6\u30B9\u30C8",
+     "http://\x93\xfa\x96\x7b.test/\x83\x65\x83\x58\x83\x67"},
+};
+
+DWORD StartFixtureWide(const std::wstring& address) {
+    const std::string browser = BrowserExecutablePath();
+    std::wstring line = L"\"" + std::wstring(browser.begin(), browser.end()) + L"\" " + address;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return 0;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return process.dwProcessId;
+}
+
+TEST_F(CaptureTest, AddressOutsideTheCodePageKeptAsItsUriAndRestored) {
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs ANSI code page 932, this is " << GetACP();
+    std::multiset<std::string> stored;
+    for (const auto& c : kWideAddressCases) {
+        ASSERT_NE(WaitForFrameOf(StartFixtureWide(c.shown)), nullptr);
+        stored.insert(c.stored);
+    }
+    CSnapshotManager manager;
+    manager.CreateWait = 300;
+    manager.ResizeWait = 1500;
+    ASSERT_TRUE(EnsureSaveFolder());
+    ASSERT_TRUE(manager.SaveSnapshot());
+    const auto bytes = ReadFileBytes(NewestSnapshotFile());
+    ASSERT_TRUE(bytes.has_value());
+    for (const std::string& address : stored)
+        EXPECT_NE(bytes->find("option=" + address + "\r\n"), std::string::npos) << Visible(*bytes);
+
+    ASSERT_TRUE(CloseEveryBrowserFrame());
+    manager.Restore("");
+    ASSERT_TRUE(WaitUntil([] { return BrowserFrames().size() == std::size(kWideAddressCases); }));
+    std::multiset<std::string> restored;
+    for (HWND frame : BrowserFrames())
+        restored.insert(GetAddressBarText(Handle(frame)));
+    EXPECT_EQ(restored, stored);
 }
 
 using LaunchTest = BrowserDesktopTest;

@@ -203,32 +203,37 @@ TEST_F(ShellResourcesTest, DialogTemplateHasEveryControlInTabOrder) {
     }
 }
 
-TEST_F(ShellResourcesTest, IconGroupsHoldOneImageOfTheirSizeAndDepth) {
+// Each group holds the same picture at every small-icon size from 100 % to
+// 200 % display scaling, so the tray takes an image drawn for its size.
+TEST_F(ShellResourcesTest, IconGroupsHoldEverySmallIconSizeAtTheirDepth) {
     struct Group {
         int id;
-        BYTE size;
         BYTE colours;  // 0 means 256
         WORD bits;
     };
-    for (const Group& g : {Group{IDI_PROGRAM, 32, 0, 8}, Group{IDI_TRAY, 16, 16, 4}}) {
+    const std::vector<BYTE> sizes = {16, 20, 24, 32};
+    for (const Group& g : {Group{IDI_PROGRAM, 0, 8}, Group{IDI_TRAY, 16, 4}}) {
         SCOPED_TRACE(g.id);
         const std::string dir = Resource(RT_GROUP_ICON, g.id);
-        ASSERT_EQ(dir.size(), 6u + 14u) << "one image";
+        ASSERT_EQ(dir.size(), 6u + 14u * sizes.size());
         const auto* b = reinterpret_cast<const unsigned char*>(dir.data());
         EXPECT_EQ(b[2] | (b[3] << 8), 1);  // icons
-        EXPECT_EQ(b[4] | (b[5] << 8), 1);  // count
-        EXPECT_EQ(b[6], g.size);
-        EXPECT_EQ(b[7], g.size);
-        EXPECT_EQ(b[8], g.colours);
-        EXPECT_EQ(b[12] | (b[13] << 8), g.bits);
-        const int image = b[18] | (b[19] << 8);
-        const std::string bitmap = Resource(RT_ICON, image);
-        ASSERT_GE(bitmap.size(), sizeof(BITMAPINFOHEADER));
-        BITMAPINFOHEADER header;
-        std::memcpy(&header, bitmap.data(), sizeof header);
-        EXPECT_EQ(header.biWidth, g.size);
-        EXPECT_EQ(header.biHeight, 2 * g.size);
-        EXPECT_EQ(header.biBitCount, g.bits);
+        ASSERT_EQ(b[4] | (b[5] << 8), static_cast<int>(sizes.size()));
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            SCOPED_TRACE(static_cast<int>(sizes[i]));
+            const unsigned char* e = b + 6 + 14 * i;
+            EXPECT_EQ(e[0], sizes[i]);
+            EXPECT_EQ(e[1], sizes[i]);
+            EXPECT_EQ(e[2], g.colours);
+            EXPECT_EQ(e[6] | (e[7] << 8), g.bits);
+            const std::string bitmap = Resource(RT_ICON, e[12] | (e[13] << 8));
+            ASSERT_GE(bitmap.size(), sizeof(BITMAPINFOHEADER));
+            BITMAPINFOHEADER header;
+            std::memcpy(&header, bitmap.data(), sizeof header);
+            EXPECT_EQ(header.biWidth, sizes[i]);
+            EXPECT_EQ(header.biHeight, 2 * sizes[i]);
+            EXPECT_EQ(header.biBitCount, g.bits);
+        }
     }
     // The tray icon loads by number, as the frame loads it.
     EXPECT_NE(LoadImageA(module_, MAKEINTRESOURCEA(IDI_TRAY), IMAGE_ICON, 16, 16, 0), nullptr);

@@ -52,7 +52,7 @@ TEST(SimDesktop, StartedProcessSeesTheArgumentAfterTheProgramName) {
         WindowHandle combo = platform::FindChildWindow(
             platform::FindChildWindow(platform::FindChildWindow(frame, "WorkerW"), "ReBarWindow32"),
             "ComboBoxEx32");
-        EXPECT_EQ(platform::ControlText(combo), c.argument);
+        EXPECT_EQ(platform::AddressBarText(combo), c.argument);
     }
 }
 
