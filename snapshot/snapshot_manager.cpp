@@ -89,6 +89,11 @@ void CSnapshotManager::Restore(const std::string& path) {
     // long the start itself took: a slow machine is the one whose browser
     // needs the time most.
     for (BrowserWindowRecord& record : records) {
+        // The waits answer other programs' messages, the end of the session
+        // among them; a browser started after that would open only to be
+        // ended with the session.
+        if (SessionEnding)
+            break;
         record.pid = LaunchBrowser(record.option);
         platform::SleepFor(createWait);
     }

@@ -50,4 +50,7 @@ public:
     std::string BrowserPath;
     BrowserWindowList Windows;
     platform::WindowHandle TopmostTarget = nullptr;
+    // Set while the user's session is ending: a restore in progress starts
+    // no further browser (those already started are still placed).
+    bool SessionEnding = false;
 };
