@@ -189,9 +189,10 @@ bool ReplaceWholeFile(const std::string& path, const std::string& content);
 // As ReplaceWholeFile; but where no replacement can be made because no file
 // may be created beside `path`, or because another program holds `path` open
 // in a way that lets it be written but not replaced, the content is written
-// into `path` itself (created or emptied, then written), and a failure
-// part-way then leaves it cut short. True when the file holds exactly
-// `content`; false, with the file as it was, when it cannot be opened.
+// into `path` itself, over its old bytes, and the end of file set after it.
+// True when the file holds exactly `content`; false, with the file as it was,
+// when it cannot be opened or read, or when writing fails part-way (the old
+// bytes are put back; only a power cut or a kill meanwhile leaves a mixture).
 bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content);
 
 // Removes the temporary files that replacements of the files matching

@@ -88,10 +88,17 @@ void CSnapshotManager::CloseAll() {
 }
 
 void CSnapshotManager::Restore(const std::string& path) {
+    // Read first, close after: a restore with nothing to read (no snapshot,
+    // a folder of that name, a file held by another program or failing to
+    // read) must not close the user's windows and open none. It then does
+    // nothing at all; not even ResizeWait, since no browser was started to
+    // wait for. A snapshot read with no records still closes every window.
+    BrowserWindowList records;
+    if (!(path.empty() ? ReadNewestSnapshot(records) : ReadSnapshotFile(path, records)))
+        return;
     if (ExitIEWhenRestore != 0)
         CloseAll();
 
-    BrowserWindowList records = path.empty() ? ReadNewestSnapshot() : ReadSnapshotFile(path);
     const std::uint32_t createWait = WaitWithin(CreateWait, 100, 60000, 300);
     const std::uint32_t resizeWait = WaitWithin(ResizeWait, 500, 300000, 500);
 
@@ -99,6 +106,11 @@ void CSnapshotManager::Restore(const std::string& path) {
     // long the start itself took: a slow machine is the one whose browser
     // needs the time most.
     for (BrowserWindowRecord& record : records) {
+        // The waits answer other programs' messages, the end of the session
+        // among them; a browser started after that would open only to be
+        // ended with the session.
+        if (SessionEnding)
+            break;
         record.pid = LaunchBrowser(record.option);
         platform::SleepFor(createWait);
     }

@@ -303,7 +303,10 @@ void Desktop::Show(platform::WindowHandle window, std::int32_t showCmd) {
     w.visible = showCmd != 0;  // SW_HIDE
     // SW_SHOWNOACTIVATE and SW_RESTORE bring the window to its normal state,
     // at its normal rectangle, as SW_SHOWNORMAL does.
-    if (showCmd == 1 || showCmd == 4 || showCmd == 9) {
+    if ((showCmd == 4 || showCmd == 9) && w.placement.showCmd == 2 && w.restoresMaximized) {
+        w.placement.showCmd = 3;
+        w.restoresMaximized = false;
+    } else if (showCmd == 1 || showCmd == 4 || showCmd == 9) {
         w.placement.showCmd = 1;
         const auto [dx, dy] = WorkAreaOffset(w.placement.normal);
         w.rect = Shifted(w.placement.normal, dx, dy);

@@ -32,6 +32,9 @@ struct Window {
     std::string title{};
     platform::ProcessId pid = 0;
     platform::Placement placement{1, {0, 0, 800, 600}};
+    // Minimised from maximised: brought back (SW_SHOWNOACTIVATE, SW_RESTORE)
+    // it is maximised again.
+    bool restoresMaximized = false;
     bool placementQueryFails = false;
     // Closed just as its placement is asked for: the query fails and the
     // window (with its children) is gone afterwards.
