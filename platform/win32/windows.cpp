@@ -107,6 +107,20 @@ bool AtTopOfBand(HWND window) {
            (!topmost && (GetWindowLongA(above, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
 }
 
+// Whether the windows stand from the top down in the order given, the first
+// at the top of its band; other windows may stand between them.
+bool StackedInOrder(const std::vector<HWND>& topFirst) {
+    if (!AtTopOfBand(topFirst.front()))
+        return false;
+    std::size_t next = 1;
+    for (HWND w = GetWindow(topFirst.front(), GW_HWNDNEXT); w != nullptr && next < topFirst.size();
+         w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == topFirst[next])
+            ++next;
+    }
+    return next == topFirst.size();
+}
+
 // Whether the window is in the state that `showCmd` leaves it in, as far as
 // another process can tell.
 bool ShownAs(HWND window, std::int32_t showCmd) {
@@ -280,18 +294,41 @@ void SetTopmost(WindowHandle window, bool topmost) {
 }
 
 void StackWindows(const std::vector<WindowHandle>& topFirst) {
+    // Gone and hung windows have no say: the first cannot be stacked, the
+    // second would only cost the wait.
+    std::vector<HWND> windows;
+    for (WindowHandle window : topFirst) {
+        const HWND hwnd = ToHwnd(window);
+        if (IsWindow(hwnd) && !IsHungAppWindow(hwnd))
+            windows.push_back(hwnd);
+    }
+    if (windows.empty())
+        return;
+    // The shows just asked for may still be on their way, and each activating
+    // one raises its window when its thread carries it out: stacked before
+    // that, the last shown would come out on top again. A message sent after
+    // them is answered once the thread has handled what was queued before it
+    // (so on Wine; Windows documents the shows only as queued events, hence
+    // the check below as well).
+    for (HWND hwnd : windows) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &ignored);
+    }
     // Each window to the top of its band, the last first, each once the one
     // before it is there: the requests go to different threads, which would
-    // carry them out in any order.
-    for (auto it = topFirst.rbegin(); it != topFirst.rend(); ++it) {
-        const HWND hwnd = ToHwnd(*it);
-        const BOOL requested =
-            SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0,
-                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
-        AwaitRequest(requested, hwnd, [&] { return AtTopOfBand(hwnd); });
-    }
-    if (!topFirst.empty())
-        SetForegroundWindow(ToHwnd(topFirst.front()));
+    // carry them out in any order. An activation that arrives late all the
+    // same undoes the order; it is checked and made again, within the wait.
+    const DWORD start = GetTickCount();
+    do {
+        for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+            const HWND hwnd = *it;
+            const BOOL requested =
+                SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+            AwaitRequest(requested, hwnd, [&] { return AtTopOfBand(hwnd); });
+        }
+        SetForegroundWindow(windows.front());
+    } while (!StackedInOrder(windows) && GetTickCount() - start < kAnswerWaitMs);
 }
 
 WindowHandle MainWindow() {
