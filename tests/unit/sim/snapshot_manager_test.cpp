@@ -103,22 +103,31 @@ TEST_F(Manager, RestoreStartsInSectionOrderSleepsThenMovesAllThenShows) {
     WindowHandle b = FrameStartedFor("http://b/");
     WindowHandle c = FrameStartedFor("http://c/");
     ASSERT_TRUE(a && b && c);
-    EXPECT_EQ(desktop_.LogLines(), (std::vector<std::string>{
-                                       "launch " + kBrowser + "http://a/ with space",
-                                       "sleep 300",
-                                       "launch " + kBrowser + "http://b/",
-                                       "sleep 300",
-                                       "launch " + kBrowser + "http://c/",
-                                       "sleep 300",
-                                       "sleep 500",
-                                       Move(a, 100, 10, 800, 600),
-                                       Move(b, 200, 20, 640, 480),
-                                       Move(c, 300, 30, 500, 400),
-                                       Show(a, 1),
-                                       Show(b, 3),
-                                       Show(c, 2),
-                                   }));
+    EXPECT_EQ(desktop_.LogLines(),
+              (std::vector<std::string>{
+                  "launch " + kBrowser + "http://a/ with space",
+                  "sleep 300",
+                  "launch " + kBrowser + "http://b/",
+                  "sleep 300",
+                  "launch " + kBrowser + "http://c/",
+                  "sleep 300",
+                  "sleep 500",
+                  Move(a, 100, 10, 800, 600),
+                  Move(a, 100, 10, 800, 600),
+                  Move(b, 200, 20, 640, 480),
+                  Move(b, 200, 20, 640, 480),
+                  Move(c, 300, 30, 500, 400),
+                  Move(c, 300, 30, 500, 400),
+                  Show(a, 1),
+                  Show(b, 3),
+                  Show(c, 2),
+                  "stack " + sim::Desktop::Name(a) + " " + sim::Desktop::Name(b),
+              }));
     EXPECT_EQ(desktop_.ElapsedMilliseconds(), 1400u);
+    // The stacking saved, the first record in front and active.
+    EXPECT_EQ(desktop_.ZOrder()[0], a);
+    EXPECT_EQ(desktop_.ZOrder()[1], b);
+    EXPECT_EQ(desktop_.foreground, a);
     // A maximised or minimised window keeps the recorded normal rectangle.
     EXPECT_EQ(desktop_.At(b).placement, (platform::Placement{3, {200, 20, 840, 500}}));
     EXPECT_EQ(desktop_.At(c).placement, (platform::Placement{2, {300, 30, 800, 430}}));
@@ -169,10 +178,14 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
     WindowHandle a = FrameStartedFor("http://a/");
     WindowHandle hidden = FrameStartedFor("http://h/");
     ASSERT_TRUE(a && hidden && older);
-    EXPECT_EQ(Lines(Kind::Moved),
-              (std::vector<std::string>{Move(a, 10, 10, 100, 100), Move(hidden, 30, 30, 100, 100),
-                                        Move(older, 50, 50, 100, 100)}));
+    EXPECT_EQ(
+        Lines(Kind::Moved),
+        (std::vector<std::string>{Move(a, 10, 10, 100, 100), Move(a, 10, 10, 100, 100),
+                                  Move(hidden, 30, 30, 100, 100), Move(hidden, 30, 30, 100, 100),
+                                  Move(older, 50, 50, 100, 100), Move(older, 50, 50, 100, 100)}));
     EXPECT_EQ(Lines(Kind::Shown), (std::vector<std::string>{Show(a, 1), Show(older, 3)}));
+    EXPECT_EQ(Lines(Kind::Stacked), std::vector<std::string>{"stack " + sim::Desktop::Name(a) +
+                                                             " " + sim::Desktop::Name(older)});
 }
 
 TEST_F(Manager, FailedStartsAreSkipped) {
@@ -268,6 +281,7 @@ TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
         // rectangle all the same.
         std::int32_t opensAs = 1;
         bool restoresMaximized = false;
+        std::vector<std::int32_t> scales{};  // percent, per monitor
     };
     const Case cases[] = {
         {"work area at the monitor's corner",
@@ -310,6 +324,14 @@ TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
          {3000, 2000, 400, 300},
          {2160, 694, 400, 300},
          {2160, 694, 400, 300}},
+        {"second monitor at 150 %, the browser scaling itself on arrival",
+         {{screen, screen}, {right, right}},
+         {1400, 100, 800, 600},
+         {1400, 100, 800, 600},
+         {1400, 100, 800, 600},
+         1,
+         false,
+         {100, 150}},
         // clang-format off
         {"on the first of two monitors, the second's taskbar at the top",
          {{screen, screen}, {right, {1280, 30, 2560, 1024}}}, usual, usual, usual},
@@ -336,6 +358,7 @@ TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
         SCOPED_TRACE(c.what);
         sim::Desktop desktop;
         desktop.monitors = c.monitors;
+        desktop.monitorScales = c.scales;
         TestFolder folder;
         ASSERT_TRUE(EnsureSaveFolder());
         const PlacedRect& r = c.recorded;
