@@ -76,11 +76,16 @@ std::string AddressBarText(WindowHandle addressBar);
 // Queues a close request (WM_CLOSE) and returns at once.
 void PostCloseRequest(WindowHandle window);
 
-// MoveWindowTo, ShowWindowAs and SetTopmost hand their request to the
-// window's own thread and wait at most about a second for it to be carried
-// out, not at all for a window the system takes for hung (a hung browser must
-// not block the program); each window carries out its requests in the order
-// they were made.
+// Every call on another program's window that takes or gives a position or
+// size (WindowPlacement, WindowRect, MoveWindowTo, Monitors) speaks in 96-DPI
+// units, scaled per monitor by the system, whatever the program's own DPI
+// awareness.
+//
+// MoveWindowTo, ShowWindowAs, SetTopmost and StackWindows hand their requests
+// to the window's own thread and wait at most about a second for each to be
+// carried out; not at all for a window the system takes for hung (a hung
+// browser must not block the program) or for a request the system refused;
+// each window carries out its requests in the order they were made.
 
 // Moves and sizes the window to x, y, width, height and repaints it.
 void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
@@ -96,8 +101,14 @@ WindowHandle NextWindowBelow(WindowHandle window);
 bool IsWindowShown(WindowHandle window);
 
 // Puts the window into the topmost band (true) or takes it out (false),
-// without moving or sizing it. Fails silently on a window that is gone.
+// without moving or sizing it, and activates it as far as the system lets the
+// program. Fails silently on a window that is gone.
 void SetTopmost(WindowHandle window, bool topmost);
+
+// Stacks the windows from the top down in the order given, in front of every
+// other window of their band, and activates the first as far as the system
+// lets the program.
+void StackWindows(const std::vector<WindowHandle>& topFirst);
 
 // One display monitor: its whole rectangle and its work area (the part that
 // the taskbar and other desktop toolbars leave to windows), both in screen
@@ -178,9 +189,10 @@ bool ReplaceWholeFile(const std::string& path, const std::string& content);
 // As ReplaceWholeFile; but where no replacement can be made because no file
 // may be created beside `path`, or because another program holds `path` open
 // in a way that lets it be written but not replaced, the content is written
-// into `path` itself (created or emptied, then written), and a failure
-// part-way then leaves it cut short. True when the file holds exactly
-// `content`; false, with the file as it was, when it cannot be opened.
+// into `path` itself, over its old bytes, and the end of file set after it.
+// True when the file holds exactly `content`; false, with the file as it was,
+// when it cannot be opened or read, or when writing fails part-way (the old
+// bytes are put back; only a power cut or a kill meanwhile leaves a mixture).
 bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content);
 
 // Removes the temporary files that replacements of the files matching

@@ -8,6 +8,7 @@
 
 #include "shell/auto_save_interval.h"
 #include "shell/framework/application.h"
+#include "shell/framework/current_directory.h"
 #include "shell/framework/open_file_dialog.h"
 #include "shell/resources/resource.h"
 #include "shell/setting_dlg.h"
@@ -67,7 +68,7 @@ std::string LoadText(UINT id) {
 
 }  // namespace
 
-CTrayFrame::CTrayFrame(const char* className) : TrayIcon{} {
+CTrayFrame::CTrayFrame(const char* className) : TrayIcon{}, ownFolder_(fw::CurrentDirectory()) {
     taskbarCreatedMessage_ = RegisterWindowMessageA("TaskbarCreated");
     Create(className, LoadText(IDS_FRAME_TITLE).c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
            CW_USEDEFAULT, 240, 100);
@@ -81,6 +82,8 @@ CTrayFrame::~CTrayFrame() {
 
 LRESULT CTrayFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (commandRunning_ && StartsCommand(message, wParam)) {
+        if (message == kTrayCallbackMessage && dialogUp_)
+            return OnTrayNotifyInDialog(lParam);
         // A timer's lParam would be called as its procedure when the posted
         // copy is dispatched; the auto-save timer has none.
         deferred_.push_back(MSG{hwnd(), message, wParam, message == WM_TIMER ? 0 : lParam, 0, {}});
@@ -140,6 +143,8 @@ void CTrayFrame::RunCommand(Work&& work) {
         explicit Running(CTrayFrame& running) : frame(running) { frame.commandRunning_ = true; }
         ~Running() {
             frame.commandRunning_ = false;
+            frame.dialogUp_ = false;
+            frame.restoring_ = false;
             std::vector<MSG> deferred;
             deferred.swap(frame.deferred_);
             for (const MSG& message : deferred)
@@ -150,7 +155,10 @@ void CTrayFrame::RunCommand(Work&& work) {
 }
 
 void CTrayFrame::StartManager() {
-    RunCommand([this] { Manager.Startup(); });
+    RunCommand([this] {
+        restoring_ = true;
+        Manager.Startup();
+    });
 }
 
 void CTrayFrame::OnTimer(UINT_PTR timerId) {
@@ -214,6 +222,53 @@ LRESULT CTrayFrame::OnTrayNotify(LPARAM mouseEvent) {
     PostMessageA(hwnd(), WM_NULL, 0, 0);
     DestroyMenu(menu);
     return 0;
+}
+
+// The click that would open the menu brings the dialog that is up to the
+// front instead, where the user may have lost it behind other windows. The
+// dialog's owner is this frame, so it is the frame's last active pop-up.
+LRESULT CTrayFrame::OnTrayNotifyInDialog(LPARAM mouseEvent) {
+    if (mouseEvent != WM_RBUTTONDOWN)
+        return 0;
+    const HWND dialog = GetLastActivePopup(hwnd());
+    if (dialog && dialog != hwnd())
+        SetForegroundWindow(dialog);
+    return 0;
+}
+
+// Answered with consent, always, and soon: a program without a visible
+// window that takes more than five seconds is ended by the system. The save
+// an exit would make is made now, while every browser window still exists,
+// in the program's own folder whatever the open-file dialog did to the
+// current directory. Not during a restore: its half-opened windows would
+// become the newest snapshot in place of the one being restored.
+bool CTrayFrame::OnQueryEndSession(LPARAM) {
+    Manager.SessionEnding = true;
+    try {
+        if (Manager.Save != 0 && !restoring_) {
+            const fw::CurrentDirectoryScope inOwnFolder(ownFolder_);
+            Manager.SaveSnapshot();
+        }
+    } catch (...) {
+        // A save that could not be made must not keep the session from ending.
+    }
+    return true;
+}
+
+// ENDSESSION_CLOSEAPP: the Restart Manager asks the program to go, as the
+// user's exit would; posted, so that a command or dialog in progress ends
+// first. A session that goes on after all lets a restore start browsers
+// again.
+void CTrayFrame::OnEndSession(bool ending, LPARAM reasons) {
+    if (!ending) {
+        Manager.SessionEnding = false;
+        return;
+    }
+    if ((reasons & ENDSESSION_CLOSEAPP) != 0) {
+        PostMessageA(hwnd(), WM_COMMAND, IDM_EXIT, 0);
+        return;
+    }
+    fw::FrameWindow::OnEndSession(ending, reasons);
 }
 
 void CTrayFrame::OnTaskbarCreated() {
@@ -281,20 +336,30 @@ void CTrayFrame::OnSave() {
 }
 
 void CTrayFrame::OnRestoreNewest() {
-    RunCommand([this] { Manager.Restore(std::string()); });
+    RunCommand([this] {
+        restoring_ = true;
+        Manager.Restore(std::string());
+    });
 }
 
 void CTrayFrame::OnRestoreFromFile() {
-    // OFN_NOCHANGEDIR: the save folder and Pelorin.ini are found against the
-    // current directory, which browsing must not move (the dialog call puts
-    // it back as well). OFN_FILEMUSTEXIST: a mistyped name must not reach the
-    // restore, which may close every browser before finding nothing to open.
-    std::string path;
-    if (fw::ShowOpenFileDialog(
+    RunCommand([this] {
+        // OFN_NOCHANGEDIR: the save folder and Pelorin.ini are found against
+        // the current directory, which browsing must not move (the dialog
+        // call puts it back as well). OFN_FILEMUSTEXIST: a mistyped name must
+        // not reach the restore, which may close every browser before finding
+        // nothing to open.
+        std::string path;
+        dialogUp_ = true;
+        const bool chosen = fw::ShowOpenFileDialog(
             hwnd(), "txt",
-            OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST, path)) {
-        RunCommand([this, &path] { Manager.Restore(path); });
-    }
+            OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST, path);
+        dialogUp_ = false;
+        if (!chosen)
+            return;
+        restoring_ = true;
+        Manager.Restore(path);
+    });
 }
 
 void CTrayFrame::OnCloseAll() {
@@ -313,19 +378,24 @@ void CTrayFrame::OnTopmost() {
 }
 
 void CTrayFrame::OnSettings() {
-    CSettingDlg dialog(hwnd());
-    // Both hold the eight settings as their Settings base; the dialog gets
-    // copies and hands them back, unchecked, only on OK.
-    static_cast<Settings&>(dialog) = Manager;
-    if (dialog.DoModal() != IDOK)
-        return;
-    static_cast<Settings&>(Manager) = dialog;
-    Manager.SaveSettings();
-    if (Manager.AutoSave == 1) {
-        ArmAutoSaveTimer();
-    } else {
-        StopAutoSaveTimer();
-    }
+    RunCommand([this] {
+        CSettingDlg dialog(hwnd());
+        // Both hold the eight settings as their Settings base; the dialog
+        // gets copies and hands them back, unchecked, only on OK.
+        static_cast<Settings&>(dialog) = Manager;
+        dialogUp_ = true;
+        const INT_PTR ended = dialog.DoModal();
+        dialogUp_ = false;
+        if (ended != IDOK)
+            return;
+        static_cast<Settings&>(Manager) = dialog;
+        Manager.SaveSettings();
+        if (Manager.AutoSave == 1) {
+            ArmAutoSaveTimer();
+        } else {
+            StopAutoSaveTimer();
+        }
+    });
 }
 
 void CTrayFrame::ArmAutoSaveTimer() {

@@ -6,6 +6,7 @@
 
 #include <shellapi.h>
 
+#include <string>
 #include <vector>
 
 #include "shell/framework/frame_window.h"
@@ -44,9 +45,12 @@ protected:
     void OnDestroy() override;
     void OnTimer(UINT_PTR timerId) override;
     bool OnCommand(UINT id) override;
+    bool OnQueryEndSession(LPARAM reasons) override;
+    void OnEndSession(bool ending, LPARAM reasons) override;
 
 private:
     LRESULT OnTrayNotify(LPARAM mouseEvent);
+    LRESULT OnTrayNotifyInDialog(LPARAM mouseEvent);
     void OnTaskbarCreated();
     void OnTrayIconRetry();
     void AddTrayIcon();
@@ -61,11 +65,14 @@ private:
     void OnSettings();
     void RemoveTrayIcon();
 
-    // Runs `work`, an operation of the manager, as a command. Some of its
-    // calls answer messages that other threads send (the restore's waits,
-    // moving or reading another program's window); a command, auto-save
-    // tick, tray click or close request among them is kept and posted again
-    // once `work` is over, so that no command ever runs inside another.
+    // Runs `work`, an operation of the manager or one of the program's modal
+    // dialogs, as a command. Some of its calls answer messages that other
+    // threads send (the restore's waits, moving or reading another program's
+    // window), and a dialog's own message loop dispatches posted ones too; a
+    // command, auto-save tick, tray click or close request among them is
+    // kept and posted again once `work` is over, so that no command ever
+    // runs inside another. A tray click while a dialog is up is not kept: it
+    // brings the dialog to the front instead.
     template <typename Work>
     void RunCommand(Work&& work);
     bool StartsCommand(UINT message, WPARAM wParam) const;
@@ -76,5 +83,10 @@ private:
     // Adds of the icon still to try on kTrayIconTimerId.
     int trayIconRetriesLeft_ = 0;
     bool commandRunning_ = false;
+    bool dialogUp_ = false;
+    bool restoring_ = false;
     std::vector<MSG> deferred_;
+    // The current directory at start, where the save folder is: the
+    // open-file dialog may have moved it when the session ends.
+    std::string ownFolder_;
 };

@@ -28,6 +28,23 @@ void BringToNormalState(platform::WindowHandle window) {
     }
 }
 
+// Whether a window shown with `showCmd` stands on the desktop, neither
+// hidden nor minimised. Values of no show command count as neither.
+bool ShownOnTheDesktop(std::int32_t showCmd) {
+    switch (showCmd) {
+        case 1:   // SW_SHOWNORMAL
+        case 3:   // SW_SHOWMAXIMIZED
+        case 4:   // SW_SHOWNOACTIVATE
+        case 5:   // SW_SHOW
+        case 8:   // SW_SHOWNA
+        case 9:   // SW_RESTORE
+        case 10:  // SW_SHOWDEFAULT
+            return true;
+        default:  // SW_HIDE, the minimising commands 2, 6, 7, 11, and the rest
+            return false;
+    }
+}
+
 // The settings dialog stores whatever number was typed, so the waits can be
 // anything until the next load. A restore uses the load's defaults for a wait
 // outside the load's bounds: a negative one, taken as an unsigned count of
@@ -71,10 +88,17 @@ void CSnapshotManager::CloseAll() {
 }
 
 void CSnapshotManager::Restore(const std::string& path) {
+    // Read first, close after: a restore with nothing to read (no snapshot,
+    // a folder of that name, a file held by another program or failing to
+    // read) must not close the user's windows and open none. It then does
+    // nothing at all; not even ResizeWait, since no browser was started to
+    // wait for. A snapshot read with no records still closes every window.
+    BrowserWindowList records;
+    if (!(path.empty() ? ReadNewestSnapshot(records) : ReadSnapshotFile(path, records)))
+        return;
     if (ExitIEWhenRestore != 0)
         CloseAll();
 
-    BrowserWindowList records = path.empty() ? ReadNewestSnapshot() : ReadSnapshotFile(path);
     const std::uint32_t createWait = WaitWithin(CreateWait, 100, 60000, 300);
     const std::uint32_t resizeWait = WaitWithin(ResizeWait, 500, 300000, 500);
 
@@ -82,6 +106,11 @@ void CSnapshotManager::Restore(const std::string& path) {
     // long the start itself took: a slow machine is the one whose browser
     // needs the time most.
     for (BrowserWindowRecord& record : records) {
+        // The waits answer other programs' messages, the end of the session
+        // among them; a browser started after that would open only to be
+        // ended with the session.
+        if (SessionEnding)
+            break;
         record.pid = LaunchBrowser(record.option);
         platform::SleepFor(createWait);
     }
@@ -108,6 +137,11 @@ void CSnapshotManager::Restore(const std::string& path) {
         BringToNormalState(record.hwnd);
         const PlacedRect to =
             ScreenRectOf({record.w_x, record.w_y, record.w_width, record.w_height}, monitors);
+        // A browser that scales per monitor resizes itself when a move takes
+        // it onto a monitor of another DPI; moved again once there, it keeps
+        // the recorded size. For any other window the second move changes
+        // nothing.
+        platform::MoveWindowTo(record.hwnd, to.x, to.y, to.width, to.height);
         platform::MoveWindowTo(record.hwnd, to.x, to.y, to.width, to.height);
     }
     for (const BrowserWindowRecord& record : records) {
@@ -115,6 +149,19 @@ void CSnapshotManager::Restore(const std::string& path) {
             continue;
         platform::ShowWindowAs(record.hwnd, record.style);
     }
+
+    // The records list the windows top of the Z order first, but every
+    // activating show has put its window in front, so the last one shown
+    // would end on top. Restacked, the user gets back the order they saved,
+    // the first record in front and active. Hidden and minimised windows
+    // have no place in what the user sees, and none is activated.
+    std::vector<platform::WindowHandle> inFront;
+    for (const BrowserWindowRecord& record : records) {
+        if (record.hwnd != nullptr && ShownOnTheDesktop(record.style))
+            inFront.push_back(record.hwnd);
+    }
+    if (!inFront.empty())
+        platform::StackWindows(inFront);
 }
 
 std::int32_t CSnapshotManager::ToggleTopmost() {

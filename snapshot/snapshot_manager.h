@@ -32,7 +32,8 @@ public:
     void CloseAll();
     // Starts one browser per record of the snapshot at `path` (empty: the
     // newest), waits, then moves and shows each new frame as recorded.
-    // Never changes Windows (except through CloseAll first when asked to).
+    // Never changes Windows (except through CloseAll, once the snapshot was
+    // read, when asked to). With no snapshot to read, does nothing.
     void Restore(const std::string& path);
     // Makes the first visible window below the main window topmost, or takes
     // the remembered one out of the topmost band; the new Topmost, or 0 when
@@ -49,4 +50,7 @@ public:
     std::string BrowserPath;
     BrowserWindowList Windows;
     platform::WindowHandle TopmostTarget = nullptr;
+    // Set while the user's session is ending: a restore in progress starts
+    // no further browser (those already started are still placed).
+    bool SessionEnding = false;
 };

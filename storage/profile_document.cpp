@@ -126,8 +126,18 @@ std::string FormatProfile(const ProfileData& data) {
 }
 
 ProfileData ProfileDocument::Read() const {
+    ProfileData data;
+    Read(data);
+    return data;
+}
+
+bool ProfileDocument::Read(ProfileData& data) const {
     const std::optional<std::string> bytes = platform::ReadWholeFile(path_);
-    return bytes ? ParseProfile(*bytes) : ProfileData();
+    if (!bytes) {
+        return false;
+    }
+    data = ParseProfile(*bytes);
+    return true;
 }
 
 bool ProfileDocument::Write(const ProfileData& data) const {

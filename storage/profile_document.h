@@ -61,13 +61,17 @@ public:
     // The file's content; empty when the file cannot be opened or read to
     // its end (a half-read file would give values cut short).
     ProfileData Read() const;
+    // As Read, telling the two apart: false, with `data` left as it was,
+    // when the file cannot be opened or read to its end.
+    bool Read(ProfileData& data) const;
     // Replaces the file with exactly `data`, atomically. True only when the
     // whole content reached the file; on false the earlier file is untouched.
     bool Write(const ProfileData& data) const;
     // As Write; but where no replacement can be made (no file may be created
     // beside this one, or another program holds it open for writing but not
-    // for replacing), writes the file where it is, so that a failure part-way
-    // leaves it cut short. True only when the whole content reached the file.
+    // for replacing), writes the file where it is, putting the old content
+    // back when that fails part-way. True only when the whole content reached
+    // the file.
     bool WriteOrOverwrite(const ProfileData& data) const;
 
     const std::string& path() const { return path_; }

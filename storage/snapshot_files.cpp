@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "platform/platform.h"
@@ -47,6 +48,16 @@ ProfileData SnapshotData(const BrowserWindowList& list) {
     return data;
 }
 
+bool EndsWithTxt(const std::string& name) {
+    constexpr std::string_view kSuffix = ".txt";
+    if (name.size() < kSuffix.size())
+        return false;
+    const std::string_view tail = std::string_view(name).substr(name.size() - kSuffix.size());
+    return std::equal(tail.begin(), tail.end(), kSuffix.begin(), [](char a, char b) {
+        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
+    });
+}
+
 BrowserWindowRecord RecordFrom(const ProfileSection& section) {
     auto text = [&section](const char* key) {
         auto found = section.find(key);
@@ -81,7 +92,11 @@ std::string MakeSnapshotFileName() {
 std::vector<std::string> ListSnapshotFiles() {
     std::vector<std::string> paths;
     for (const std::string& entry : platform::ListMatchingEntries(kSnapshotPattern)) {
-        paths.push_back(std::string(kSaveFolder) + "\\" + entry);
+        // The system matches the pattern against 8.3 aliases too: an editor's
+        // "20240101.txt~" or a "notes.txtold" is found through its alias
+        // ending in ".TXT", and would then sort last and be taken as newest.
+        if (EndsWithTxt(entry))
+            paths.push_back(std::string(kSaveFolder) + "\\" + entry);
     }
     // std::string compares bytes as unsigned values, a prefix first: for
     // timestamp names that is the order of their times.
@@ -95,9 +110,19 @@ std::string NewestSnapshotFile() {
 }
 
 BrowserWindowList ReadSnapshotFile(const std::string& path) {
-    if (path.empty())
-        return {};
-    const ProfileData data = ProfileDocument(path).Read();
+    BrowserWindowList records;
+    ReadSnapshotFile(path, records);
+    return records;
+}
+
+BrowserWindowList ReadNewestSnapshot() {
+    return ReadSnapshotFile(NewestSnapshotFile());
+}
+
+bool ReadSnapshotFile(const std::string& path, BrowserWindowList& records) {
+    ProfileData data;
+    if (path.empty() || !ProfileDocument(path).Read(data))
+        return false;
 
     // The document keeps sections in byte order of their names (0, 1, 10, 11,
     // 2, ...); the records go back into the order they were saved in. Names
@@ -109,14 +134,14 @@ BrowserWindowList ReadSnapshotFile(const std::string& path) {
     std::stable_sort(numbered.begin(), numbered.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
-    BrowserWindowList records;
+    records.clear();
     for (auto& [number, record] : numbered)
         records.push_back(std::move(record));
-    return records;
+    return true;
 }
 
-BrowserWindowList ReadNewestSnapshot() {
-    return ReadSnapshotFile(NewestSnapshotFile());
+bool ReadNewestSnapshot(BrowserWindowList& records) {
+    return ReadSnapshotFile(NewestSnapshotFile(), records);
 }
 
 bool WriteSnapshotFile(const BrowserWindowList& list) {

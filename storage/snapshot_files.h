@@ -19,15 +19,22 @@ void RemoveInterruptedSnapshotSaves();
 // cannot be had.
 std::string MakeSnapshotFileName();
 
-// Every entry matching "save\*.txt" as "save\<name>", ascending byte-wise.
+// Every entry of the save folder whose own name ends in ".txt" (any case),
+// as "save\<name>", ascending byte-wise.
 std::vector<std::string> ListSnapshotFiles();
 
 // The greatest name of ListSnapshotFiles(), or empty.
 std::string NewestSnapshotFile();
 
 // The records of a snapshot file in the order of their section numbers.
+// Empty also when there is no file to read.
 BrowserWindowList ReadSnapshotFile(const std::string& path);
 BrowserWindowList ReadNewestSnapshot();
+// As above, telling "nothing could be read" (false: no snapshot, an empty
+// path, a folder, a file that cannot be opened or read to its end) apart
+// from a snapshot read with no records (true, `records` empty).
+bool ReadSnapshotFile(const std::string& path, BrowserWindowList& records);
+bool ReadNewestSnapshot(BrowserWindowList& records);
 
 // Writes `list` as a new snapshot file unless it equals the last snapshot
 // written in this run. Every CR and LF in a name, title or address is written

@@ -66,6 +66,8 @@ std::string Operation::ToString() const {
             return "show " + name + " " + std::to_string(values[0]);
         case Kind::TopmostSet:
             return "topmost " + name + (values[0] ? " on" : " off");
+        case Kind::Stacked:
+            return "stack" + text;
         case Kind::Launched:
             return "launch " + text;
         case Kind::Slept:
@@ -160,6 +162,8 @@ void Desktop::RemoveWindow(platform::WindowHandle window) {
     Erase(window);
     if (mainWindow == window)
         mainWindow = nullptr;
+    if (foreground == window)
+        foreground = nullptr;
 }
 
 std::size_t Desktop::TopOfBand(bool topmost) const {
@@ -249,6 +253,13 @@ void Desktop::Move(platform::WindowHandle window, std::int32_t x, std::int32_t y
                                          static_cast<std::uint32_t>(span));
     };
     platform::Rect rect{x, y, edge(x, width), edge(y, height)};
+    const std::size_t monitor = MonitorIndexOf(rect);
+    const std::int32_t scale = monitor < monitorScales.size() ? monitorScales[monitor] : 100;
+    if (scale != w.scale && w.scale > 0) {
+        rect.right = edge(x, static_cast<std::int32_t>(std::int64_t{width} * scale / w.scale));
+        rect.bottom = edge(y, static_cast<std::int32_t>(std::int64_t{height} * scale / w.scale));
+        w.scale = scale;
+    }
     w.rect = rect;
     // A maximised or minimised window is moved where it is shown; its normal
     // rectangle stays.
@@ -258,21 +269,30 @@ void Desktop::Move(platform::WindowHandle window, std::int32_t x, std::int32_t y
     w.placement.normal = Shifted(rect, -dx, -dy);
 }
 
-std::pair<std::int32_t, std::int32_t> Desktop::WorkAreaOffset(const platform::Rect& screen) const {
-    std::pair<std::int32_t, std::int32_t> offset{0, 0};
+std::size_t Desktop::MonitorIndexOf(const platform::Rect& screen) const {
+    std::size_t found = monitors.size();
     std::int64_t most = -1;
-    for (const platform::Monitor& m : monitors) {
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const platform::Rect& m = monitors[i].area;
         const std::int64_t w =
-            std::int64_t{std::min(screen.right, m.area.right)} - std::max(screen.left, m.area.left);
+            std::int64_t{std::min(screen.right, m.right)} - std::max(screen.left, m.left);
         const std::int64_t h =
-            std::int64_t{std::min(screen.bottom, m.area.bottom)} - std::max(screen.top, m.area.top);
+            std::int64_t{std::min(screen.bottom, m.bottom)} - std::max(screen.top, m.top);
         const std::int64_t area = w > 0 && h > 0 ? w * h : 0;
         if (area > most) {
             most = area;
-            offset = {m.workArea.left - m.area.left, m.workArea.top - m.area.top};
+            found = i;
         }
     }
-    return offset;
+    return found;
+}
+
+std::pair<std::int32_t, std::int32_t> Desktop::WorkAreaOffset(const platform::Rect& screen) const {
+    const std::size_t i = MonitorIndexOf(screen);
+    if (i == monitors.size())
+        return {0, 0};
+    const platform::Monitor& m = monitors[i];
+    return {m.workArea.left - m.area.left, m.workArea.top - m.area.top};
 }
 
 void Desktop::Show(platform::WindowHandle window, std::int32_t showCmd) {
@@ -283,7 +303,10 @@ void Desktop::Show(platform::WindowHandle window, std::int32_t showCmd) {
     w.visible = showCmd != 0;  // SW_HIDE
     // SW_SHOWNOACTIVATE and SW_RESTORE bring the window to its normal state,
     // at its normal rectangle, as SW_SHOWNORMAL does.
-    if (showCmd == 1 || showCmd == 4 || showCmd == 9) {
+    if ((showCmd == 4 || showCmd == 9) && w.placement.showCmd == 2 && w.restoresMaximized) {
+        w.placement.showCmd = 3;
+        w.restoresMaximized = false;
+    } else if (showCmd == 1 || showCmd == 4 || showCmd == 9) {
         w.placement.showCmd = 1;
         const auto [dx, dy] = WorkAreaOffset(w.placement.normal);
         w.rect = Shifted(w.placement.normal, dx, dy);
@@ -309,6 +332,18 @@ void Desktop::SetTopmost(platform::WindowHandle window, bool topmost) {
     std::erase(zOrder_, window);
     At(window).topmost = topmost;
     zOrder_.insert(zOrder_.begin() + TopOfBand(topmost), window);
+    foreground = window;
+}
+
+void Desktop::Stack(const std::vector<platform::WindowHandle>& topFirst) {
+    Operation op{.kind = Operation::Kind::Stacked};
+    for (platform::WindowHandle window : topFirst)
+        op.text += " " + Name(window);
+    Record(std::move(op));
+    for (auto it = topFirst.rbegin(); it != topFirst.rend(); ++it)
+        BringToTop(*it);
+    if (!topFirst.empty() && Exists(topFirst.front()))
+        foreground = topFirst.front();
 }
 
 platform::ProcessId Desktop::Start(const std::string& application, const std::string& commandLine) {
@@ -443,6 +478,10 @@ bool IsWindowShown(WindowHandle window) {
 
 void SetTopmost(WindowHandle window, bool topmost) {
     sim::Desktop::Current().SetTopmost(window, topmost);
+}
+
+void StackWindows(const std::vector<WindowHandle>& topFirst) {
+    sim::Desktop::Current().Stack(topFirst);
 }
 
 std::vector<Monitor> Monitors() {

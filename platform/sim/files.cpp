@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <system_error>
 
 #include "platform/platform.h"
@@ -221,12 +222,31 @@ bool FileSystem::ReplaceOrOverwriteWholeFile(const std::string& path, const std:
     if (result != Replacement::Refused) {
         return result == Replacement::Done;
     }
+    // As the real backend: the old bytes read first, the new ones written
+    // over them, the end set after; on a failure the old bytes go back.
     // Opening a folder for writing fails here as on Windows.
-    int fd = ::open(HostPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::filesystem::path target = HostPath(path);
+    const std::optional<std::string> old = ReadWholeFile(path);
+    std::error_code error;
+    int fd = old || !std::filesystem::exists(target, error)
+                 ? ::open(target.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)
+                 : -1;
     if (fd < 0) {
         return false;
     }
-    bool ok = WriteAll(fd, content.data(), content.size());
+    auto putFromStart = [fd](const std::string& bytes, std::size_t failAfter) {
+        const bool fails = failAfter < bytes.size();
+        return ::lseek(fd, 0, SEEK_SET) == 0 &&
+               WriteAll(fd, bytes.data(), fails ? failAfter : bytes.size()) && !fails &&
+               ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    };
+    // The injected error strikes the new content only: the old bytes need no
+    // room that they did not have.
+    bool ok = putFromStart(content, failWriteAfter_.value_or(content.size())) && !failFlush_ &&
+              ::fsync(fd) == 0;
+    if (!ok && putFromStart(old.value_or(""), SIZE_MAX)) {
+        ::fsync(fd);
+    }
     if (::close(fd) != 0) {
         ok = false;
     }

@@ -32,6 +32,9 @@ struct Window {
     std::string title{};
     platform::ProcessId pid = 0;
     platform::Placement placement{1, {0, 0, 800, 600}};
+    // Minimised from maximised: brought back (SW_SHOWNOACTIVATE, SW_RESTORE)
+    // it is maximised again.
+    bool restoresMaximized = false;
     bool placementQueryFails = false;
     // Closed just as its placement is asked for: the query fails and the
     // window (with its children) is gone afterwards.
@@ -40,6 +43,10 @@ struct Window {
     bool rectQueryFails = false;
     bool visible = true;
     bool topmost = false;
+    // The scale (percent) of the monitor the window was last moved onto: a
+    // browser that scales per monitor resizes itself by the ratio of the
+    // scales when a move takes it to a monitor of another scale.
+    std::int32_t scale = 100;
     // A posted close request removes the window (and its children) at once.
     bool closesOnRequest = false;
     std::string text{};  // what WM_GETTEXT copies (controls)
@@ -49,14 +56,14 @@ struct Window {
 };
 
 struct Operation {
-    enum class Kind { CloseRequested, Moved, Shown, TopmostSet, Launched, Slept };
+    enum class Kind { CloseRequested, Moved, Shown, TopmostSet, Stacked, Launched, Slept };
     Kind kind{};
     platform::WindowHandle window = nullptr;
     std::int32_t values[4] = {0, 0, 0, 0};
-    std::string text{};  // Launched: the command line
+    std::string text{};  // Launched: the command line; Stacked: the windows
 
     // "close #3", "move #3 100 50 800 600", "show #3 2", "topmost #3 on",
-    // "launch <command line>", "sleep 300".
+    // "stack #3 #5" (top down), "launch <command line>", "sleep 300".
     std::string ToString() const;
 };
 
@@ -137,9 +144,13 @@ public:
     // placement holds its normal rectangle in workspace coordinates (relative
     // to its monitor's work area), its rect the current one on the screen.
     std::vector<platform::Monitor> monitors{{{0, 0, 1280, 1024}, {0, 0, 1280, 1024}}};
+    // The scale (percent) of each monitor, by index; 100 where none is given.
+    std::vector<std::int32_t> monitorScales;
     // The shift from workspace to screen coordinates for a rectangle on the
     // screen: that of the monitor it covers most (else the first).
     std::pair<std::int32_t, std::int32_t> WorkAreaOffset(const platform::Rect& screen) const;
+    // That monitor's index, or monitors.size() when there is none.
+    std::size_t MonitorIndexOf(const platform::Rect& screen) const;
     std::vector<std::pair<std::string, std::string>> errorBoxes;  // text, caption
 
     // ---- the seam's operations (called from platform.h's functions) ----
@@ -153,7 +164,9 @@ public:
     void Show(platform::WindowHandle window, std::int32_t showCmd);
     platform::WindowHandle Below(platform::WindowHandle window) const;
     void SetTopmost(platform::WindowHandle window, bool topmost);
+    void Stack(const std::vector<platform::WindowHandle>& topFirst);
     platform::WindowHandle mainWindow = nullptr;
+    platform::WindowHandle foreground = nullptr;  // the active window
     platform::ProcessId Start(const std::string& application, const std::string& commandLine);
     void Sleep(std::uint32_t milliseconds);
     std::optional<std::tm> LocalTime() const;

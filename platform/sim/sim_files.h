@@ -30,9 +30,12 @@ public:
     // ---- Fault injection ----
     // ReplaceWholeFile puts at most `bytes` bytes into its temporary file and
     // then gets a write error, also when the content is no longer than that
-    // (a full disk, or an error the system reports late).
+    // (a full disk, or an error the system reports late). The in-place write
+    // of ReplaceOrOverwriteWholeFile puts `bytes` bytes of a longer content
+    // and then gets the error; the old bytes it puts back then go through.
     void FailWriteAfter(std::size_t bytes) { failWriteAfter_ = bytes; }
-    // ReplaceWholeFile writes everything, then fails to flush it.
+    // ReplaceWholeFile (and the in-place write) writes everything, then fails
+    // to flush it.
     void FailFlush() { failFlush_ = true; }
     // ReplaceWholeFile writes and flushes, then fails to move the temporary
     // file over the target (an error of the disk, not another program's hold).

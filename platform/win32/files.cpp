@@ -105,17 +105,60 @@ Replacement Replace(const std::string& path, const std::string& content) {
     return refused ? Replacement::Refused : Replacement::Failed;
 }
 
-// The file written where it is: opened (or created), emptied, written. Opened
-// with OPEN_ALWAYS and emptied by hand because CREATE_ALWAYS refuses an
-// existing hidden or system file; sharing reads and writes, so a program that
-// holds the file open for writing does not lock us out.
+// The whole of an open file from its start; false on a read error.
+bool ReadAll(HANDLE file, std::string& content) {
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1ll << 30)) {
+        content.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        content.append(buffer, got);
+    }
+}
+
+// `content` from the file's first byte on, and the end of the file after it.
+bool PutFromStart(HANDLE file, const std::string& content) {
+    LARGE_INTEGER start{};
+    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAll(file, content) &&
+           SetEndOfFile(file);
+}
+
+// The file written where it is. Emptying it first would leave, after a
+// failure part-way, an empty file and every setting back at its default; a
+// plain overwrite would leave new bytes over old ones, which can tear a line
+// into a value that is neither ("AutoSaveTime=5" over "AutoSaveTime=1440"
+// reads 5440). So the old bytes are read first, the new ones written over
+// them and only then the end set; when anything fails, the old bytes go back
+// where they were and the end at their length. A write error here is in
+// practice a full disk as the file grows, and the old bytes need no new room.
+// Not covered: the power lost or the process killed while the new bytes are
+// going in, or a disk that also refuses the old bytes back, which leave a
+// mixture. Opened with OPEN_ALWAYS because CREATE_ALWAYS refuses an existing
+// hidden or system file; sharing reads and writes, so a program that holds
+// the file open for writing does not lock us out.
 bool Overwrite(const std::string& path, const std::string& content) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    bool ok = SetEndOfFile(file) && WriteAll(file, content) && FlushFileBuffers(file);
+    std::string old;
+    bool ok = ReadAll(file, old);
+    if (ok) {
+        ok = PutFromStart(file, content) && FlushFileBuffers(file);
+        if (!ok && PutFromStart(file, old)) {
+            FlushFileBuffers(file);
+        }
+    }
     if (!CloseHandle(file)) {
         ok = false;
     }
@@ -174,23 +217,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
         return std::nullopt;
     }
     std::string content;
-    LARGE_INTEGER size;
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < (1ll << 30)) {
-        content.reserve(static_cast<std::size_t>(size.QuadPart));
-    }
-    char buffer[64 * 1024];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
-            CloseHandle(file);
-            return std::nullopt;
-        }
-        if (got == 0) {
-            break;
-        }
-        content.append(buffer, got);
-    }
+    const bool read = ReadAll(file, content);
     CloseHandle(file);
+    if (!read) {
+        return std::nullopt;
+    }
     return content;
 }
 

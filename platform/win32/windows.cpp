@@ -50,16 +50,75 @@ LONG Edge(std::int32_t from, std::int32_t span) {
 // A request handed to another window's thread is carried out when that thread
 // next reads its messages. Waits until `done` holds, so that a window that
 // answers is placed by the time the call returns, as by the sending forms;
-// but no longer than kAnswerWaitMs, and not at all for a window that is gone
-// or that the system already takes for hung. Messages sent to this thread
-// meanwhile are answered.
+// but no longer than kAnswerWaitMs, and not at all for a request the system
+// refused (`requested` FALSE: the window is gone, or belongs to a program of
+// a higher integrity level), for a window that is gone or one that the system
+// already takes for hung. Messages sent to this thread meanwhile are answered.
 template <typename Done>
-void AwaitRequest(HWND window, Done done) {
+void AwaitRequest(BOOL requested, HWND window, Done done) {
     const DWORD start = GetTickCount();
-    while (IsWindow(window) && !done() && !IsHungAppWindow(window) &&
+    while (requested && IsWindow(window) && !done() && !IsHungAppWindow(window) &&
            GetTickCount() - start < kAnswerWaitMs) {
         SleepFor(kPollMs);
     }
+}
+
+// While it lives, the thread is DPI-unaware: the system then gives and takes
+// every other program's window, monitor and work area in 96-DPI units, scaled
+// per monitor, as it does for every program on systems without per-monitor
+// DPI, and as every snapshot so far holds them. A per-monitor aware thread
+// would see physical pixels instead. Where the call does not exist (before
+// Windows 10 1607) the whole program is unaware already and nothing changes.
+class UnawareDpiScope {
+public:
+    UnawareDpiScope() {
+        const HMODULE user32 = GetModuleHandleA("user32.dll");
+        const FARPROC found =
+            user32 ? GetProcAddress(user32, "SetThreadDpiAwarenessContext") : nullptr;
+        // Through the generic function type, which GCC accepts without warning.
+        set_ = reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(found));
+        if (set_ != nullptr)
+            previous_ = set_(kUnaware);
+    }
+    ~UnawareDpiScope() {
+        if (set_ != nullptr && previous_ != nullptr)
+            set_(previous_);
+    }
+    UnawareDpiScope(const UnawareDpiScope&) = delete;
+    UnawareDpiScope& operator=(const UnawareDpiScope&) = delete;
+
+private:
+    // DPI_AWARENESS_CONTEXT and DPI_AWARENESS_CONTEXT_UNAWARE, which the
+    // headers declare only for newer targets than this program's.
+    using Context = HANDLE;
+    using SetContext = Context(WINAPI*)(Context);
+    static inline const Context kUnaware = reinterpret_cast<Context>(-1);
+
+    SetContext set_ = nullptr;
+    Context previous_ = nullptr;
+};
+
+// Whether the window stands at the top of its band of the Z order: nothing
+// above it but topmost windows.
+bool AtTopOfBand(HWND window) {
+    const bool topmost = (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    const HWND above = GetWindow(window, GW_HWNDPREV);
+    return above == nullptr ||
+           (!topmost && (GetWindowLongA(above, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
+}
+
+// Whether the windows stand from the top down in the order given, the first
+// at the top of its band; other windows may stand between them.
+bool StackedInOrder(const std::vector<HWND>& topFirst) {
+    if (!AtTopOfBand(topFirst.front()))
+        return false;
+    std::size_t next = 1;
+    for (HWND w = GetWindow(topFirst.front(), GW_HWNDNEXT); w != nullptr && next < topFirst.size();
+         w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == topFirst[next])
+            ++next;
+    }
+    return next == topFirst.size();
 }
 
 // Whether the window is in the state that `showCmd` leaves it in, as far as
@@ -85,6 +144,12 @@ bool ShownAs(HWND window, std::int32_t showCmd) {
         default:  // SW_SHOW, SW_SHOWNA, SW_SHOWDEFAULT and values of no command
             return visible;
     }
+}
+
+// The window's visibility, minimised and maximised state as three bits.
+int ShowState(HWND window) {
+    return (IsWindowVisible(window) ? 1 : 0) | (IsIconic(window) ? 2 : 0) |
+           (IsZoomed(window) ? 4 : 0);
 }
 
 }  // namespace
@@ -116,6 +181,7 @@ ProcessId WindowProcess(WindowHandle window) {
 }
 
 std::optional<Placement> WindowPlacement(WindowHandle window) {
+    const UnawareDpiScope unaware;
     WINDOWPLACEMENT placement = {};
     placement.length = sizeof placement;  // 44 on 32-bit Windows
     if (!GetWindowPlacement(ToHwnd(window), &placement))
@@ -129,6 +195,7 @@ bool WindowExists(WindowHandle window) {
 }
 
 std::optional<Rect> WindowRect(WindowHandle window) {
+    const UnawareDpiScope unaware;
     RECT rect = {};
     if (!GetWindowRect(ToHwnd(window), &rect))
         return std::nullopt;
@@ -176,15 +243,16 @@ void PostCloseRequest(WindowHandle window) {
 void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
                   std::int32_t height) {
     const HWND hwnd = ToHwnd(window);
+    const UnawareDpiScope unaware;
     RECT before = {};
     GetWindowRect(hwnd, &before);
     // MoveWindow with repaint, as a request: no Z-order change, no activation.
-    SetWindowPos(hwnd, nullptr, x, y, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    const BOOL requested = SetWindowPos(hwnd, nullptr, x, y, width, height,
+                                        SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
     // Done when the window is where it was sent, or has moved at all: the
     // system may clamp the size to the window's limits.
     const RECT target = {x, y, Edge(x, width), Edge(y, height)};
-    AwaitRequest(hwnd, [&] {
+    AwaitRequest(requested, hwnd, [&] {
         RECT now = {};
         GetWindowRect(hwnd, &now);
         return EqualRect(&now, &target) || !EqualRect(&now, &before);
@@ -193,8 +261,13 @@ void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int3
 
 void ShowWindowAs(WindowHandle window, std::int32_t showCmd) {
     const HWND hwnd = ToHwnd(window);
-    ShowWindowAsync(hwnd, showCmd);
-    AwaitRequest(hwnd, [&] { return ShownAs(hwnd, showCmd); });
+    const int before = ShowState(hwnd);
+    const BOOL requested = ShowWindowAsync(hwnd, showCmd);
+    // Done also when the state changed otherwise: a window minimised from
+    // maximised comes back maximised from SW_SHOWNOACTIVATE, and would else
+    // hold the restore up for the whole wait.
+    AwaitRequest(requested, hwnd,
+                 [&] { return ShownAs(hwnd, showCmd) || ShowState(hwnd) != before; });
 }
 
 WindowHandle NextWindowBelow(WindowHandle window) {
@@ -207,11 +280,55 @@ bool IsWindowShown(WindowHandle window) {
 
 void SetTopmost(WindowHandle window, bool topmost) {
     const HWND hwnd = ToHwnd(window);
-    SetWindowPos(hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
-    AwaitRequest(hwnd, [&] {
+    const BOOL requested = SetWindowPos(hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                                        SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
+    AwaitRequest(requested, hwnd, [&] {
         return ((GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0) == topmost;
     });
+    // Carried out by the window's own thread, the request cannot activate it:
+    // that thread has no right to take the foreground. This program, which
+    // holds it after its own menu, gives it. SetForegroundWindow waits for no
+    // answer from the window's thread, so a hung window cannot hold us up.
+    if (requested)
+        SetForegroundWindow(hwnd);
+}
+
+void StackWindows(const std::vector<WindowHandle>& topFirst) {
+    // Gone and hung windows have no say: the first cannot be stacked, the
+    // second would only cost the wait.
+    std::vector<HWND> windows;
+    for (WindowHandle window : topFirst) {
+        const HWND hwnd = ToHwnd(window);
+        if (IsWindow(hwnd) && !IsHungAppWindow(hwnd))
+            windows.push_back(hwnd);
+    }
+    if (windows.empty())
+        return;
+    // The shows just asked for may still be on their way, and each activating
+    // one raises its window when its thread carries it out: stacked before
+    // that, the last shown would come out on top again. A message sent after
+    // them is answered once the thread has handled what was queued before it
+    // (so on Wine; Windows documents the shows only as queued events, hence
+    // the check below as well).
+    for (HWND hwnd : windows) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &ignored);
+    }
+    // Each window to the top of its band, the last first, each once the one
+    // before it is there: the requests go to different threads, which would
+    // carry them out in any order. An activation that arrives late all the
+    // same undoes the order; it is checked and made again, within the wait.
+    const DWORD start = GetTickCount();
+    do {
+        for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+            const HWND hwnd = *it;
+            const BOOL requested =
+                SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+            AwaitRequest(requested, hwnd, [&] { return AtTopOfBand(hwnd); });
+        }
+        SetForegroundWindow(windows.front());
+    } while (!StackedInOrder(windows) && GetTickCount() - start < kAnswerWaitMs);
 }
 
 WindowHandle MainWindow() {
@@ -241,6 +358,7 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM context) {
 }  // namespace
 
 std::vector<Monitor> Monitors() {
+    const UnawareDpiScope unaware;
     std::vector<Monitor> monitors;
     EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
     return monitors;

@@ -63,9 +63,9 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             OnPaint();
             return 0;
         case WM_QUERYENDSESSION:
-            return OnQueryEndSession() ? TRUE : FALSE;
+            return OnQueryEndSession(lParam) ? TRUE : FALSE;
         case WM_ENDSESSION:
-            OnEndSession(wParam != FALSE);
+            OnEndSession(wParam != FALSE, lParam);
             return 0;
     }
     return Default(message, wParam, lParam);
@@ -90,13 +90,13 @@ void FrameWindow::OnPaint() {
     EndPaint(hwnd_, &ps);
 }
 
-bool FrameWindow::OnQueryEndSession() {
+bool FrameWindow::OnQueryEndSession(LPARAM) {
     return true;
 }
 
 // The system ends the process after this message without destroying any
 // window, so the application's end runs here and nothing else does.
-void FrameWindow::OnEndSession(bool ending) {
+void FrameWindow::OnEndSession(bool ending, LPARAM) {
     Application* app = Application::Current();
     if (ending && app && app->MainWindow() == this)
         app->ExitInstance();

@@ -37,8 +37,9 @@ protected:
     // True when the command was handled.
     virtual bool OnCommand(UINT id);
     virtual void OnPaint();
-    virtual bool OnQueryEndSession();
-    virtual void OnEndSession(bool ending);
+    // `reasons` is the ENDSESSION_ bit mask the system sends with both.
+    virtual bool OnQueryEndSession(LPARAM reasons);
+    virtual void OnEndSession(bool ending, LPARAM reasons);
 
 private:
     static LRESULT CALLBACK Trampoline(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -11,7 +11,8 @@ add_executable(shell_e2e_tests
   shell_timer_interval_test.cpp
   shell_resources_test.cpp
   # The framework's dialog call, driven with a stand-in dialog function.
-  ${PROJECT_SOURCE_DIR}/shell/framework/open_file_dialog.cpp)
+  ${PROJECT_SOURCE_DIR}/shell/framework/open_file_dialog.cpp
+  ${PROJECT_SOURCE_DIR}/shell/framework/current_directory.cpp)
 target_include_directories(shell_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR}/shell/resources
   ${PROJECT_BINARY_DIR}/generated)
 target_link_libraries(shell_e2e_tests PRIVATE e2e_test_base comdlg32 shell32 user32 gdi32 advapi32 version)

@@ -18,6 +18,12 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// The file name box of the open-file dialog: edt1, or cmb13 on newer dialogs.
+HWND FileNameBox(HWND dialog) {
+    const HWND edit = GetDlgItem(dialog, 0x480);
+    return edit ? edit : GetDlgItem(dialog, 0x47C);
+}
+
 // Opens the real tray menu and dismisses it. Opening it brings the frame to
 // the top, so the window a topmost toggle then finds is the one in front.
 void OpenAndDismissTrayMenu(const PelorinProcess& pelorin) {
@@ -172,9 +178,7 @@ TEST_F(ShellCommandsTest, RestoreFromFileUsesTheChosenFileAndKeepsTheCurrentFold
     pelorin_.PostCommand(IDM_RESTORE_FROM_FILE);
     const HWND dialog = WaitForShownWindowOf(pelorin_.pid(), "#32770", nullptr);
     ASSERT_NE(dialog, nullptr) << "no open-file dialog";
-    HWND name = GetDlgItem(dialog, 0x480);  // edt1: the file name
-    if (!name)
-        name = GetDlgItem(dialog, 0x47C);  // cmb13 on newer dialogs
+    const HWND name = FileNameBox(dialog);
     ASSERT_NE(name, nullptr);
     SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(chosen.c_str()));
     ASSERT_EQ(TextOf(name), chosen);
@@ -230,6 +234,38 @@ TEST_F(ShellCommandsTest, OpenFileDialogCallPutsTheCurrentDirectoryBack) {
     EXPECT_STREQ(after, before) << "left in the folder after a cancel";
 }
 
+// The open-file dialog's own loop dispatches what is posted to the frame, and
+// browsing moves the current directory (Wine's dialog too, until it closes).
+// 保存 waits until the dialog is closed; a click on the icon brings the
+// dialog to the front and is not kept; the end of the session saves into the
+// program's own folder meanwhile.
+TEST_F(ShellCommandsTest, CommandsWaitForTheOpenFileDialog) {
+    WriteIni("[Setting]\r\nSave=1\r\n");
+    const std::string browsed = directory_ + "-browsed";
+    ASSERT_TRUE(CreateDirectoryA(browsed.c_str(), nullptr));
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_RESTORE_FROM_FILE);
+    const HWND dialog = WaitForShownWindowOf(pelorin_.pid(), "#32770", nullptr);
+    ASSERT_NE(dialog, nullptr);
+    SendMessageA(FileNameBox(dialog), WM_SETTEXT, 0, LPARAM(browsed.c_str()));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    StartFixture("about:front");
+    pelorin_.PostCommand(IDM_SAVE);
+    PostMessageA(pelorin_.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == dialog; }));
+    EXPECT_TRUE(SendMessageA(pelorin_.Frame(), WM_QUERYENDSESSION, 0, 0));
+    SendMessageA(pelorin_.Frame(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(SnapshotFiles(directory_).size(), 1u) << "the session's save went elsewhere";
+
+    StartFixture("about:after");
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 2; }))
+        << "保存 was not run after the dialog";
+    EXPECT_FALSE(e2e::WaitUntil(
+        [&] { return IsWindowVisible(FindWindowOf(pelorin_.pid(), "#32768", nullptr)); }, 1000ms))
+        << "the tray click opened the menu";
+}
+
 TEST_F(ShellCommandsTest, RestoreFromFileCancelledDoesNothing) {
     WriteSnapshot("20060101000000.txt", {"about:newest"});
     StartResident(pelorin_);
@@ -251,9 +287,7 @@ TEST_F(ShellCommandsTest, RestoreFromFileRefusesAMissingName) {
     pelorin_.PostCommand(IDM_RESTORE_FROM_FILE);
     const HWND dialog = WaitForShownWindowOf(pelorin_.pid(), "#32770", nullptr);
     ASSERT_NE(dialog, nullptr);
-    HWND name = GetDlgItem(dialog, 0x480);
-    if (!name)
-        name = GetDlgItem(dialog, 0x47C);
+    const HWND name = FileNameBox(dialog);
     ASSERT_NE(name, nullptr);
     const std::string missing = Path("mistyped");
     SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(missing.c_str()));

@@ -228,9 +228,11 @@ TEST_F(ShellStartupTest, WmCloseFromOutsideEndsTheProgramTheSameWay) {
     EXPECT_FALSE(MutexExists());
 }
 
-// At the end of the logon only the application's end runs: the mutex goes,
-// the frame and its manager stay, so nothing is saved or closed.
-TEST_F(ShellStartupTest, EndSessionReleasesTheMutexAndWritesNoSnapshot) {
+// At the end of the logon the query saves as an exit would, and then only
+// the application's end runs: the mutex goes, the frame and its manager stay,
+// so nothing is closed. The Restart Manager's request (ENDSESSION_CLOSEAPP)
+// ends the program as its exit does.
+TEST_F(ShellStartupTest, EndSessionSavesAtTheQueryAndClosesNothing) {
     WriteIni("[Setting]\r\nExitIEWhenExit=1\r\nSave=1\r\n");
     StartFixture("about:session");
     StartResident(pelorin_);
@@ -241,13 +243,44 @@ TEST_F(ShellStartupTest, EndSessionReleasesTheMutexAndWritesNoSnapshot) {
     ASSERT_TRUE(SendMessageTimeoutA(pelorin_.Frame(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG,
                                     5000, &answer));
     EXPECT_FALSE(MutexExists());
-    EXPECT_TRUE(SnapshotFiles(directory_).empty());
+    EXPECT_EQ(SnapshotFiles(directory_).size(), 1u) << "nothing saved at the query";
     EXPECT_EQ(e2e::BrowserFrames().size(), 1u);
     // The system ends the process next; a new logon's copy starts normally.
     pelorin_.Kill();
     PelorinProcess next;
     StartResident(next);
-    EXPECT_TRUE(next.Running());
+    for (const UINT message : {WM_QUERYENDSESSION, WM_ENDSESSION})
+        SendMessageA(next.Frame(), message, TRUE, ENDSESSION_CLOSEAPP);
+    EXPECT_EQ(next.WaitForExit(), std::optional<DWORD>(0)) << "ENDSESSION_CLOSEAPP ended nothing";
+    EXPECT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); }));
+}
+
+// Wine's end of the session (wineboot --end-session) takes one process after
+// another in the order of their ids: the query and WM_ENDSESSION, both with
+// lParam 0, then TerminateProcess. Browsers started after Pelorin still exist
+// when Pelorin is asked.
+TEST_F(ShellStartupTest, WinebootEndSessionLeavesASnapshotOfTheBrowsers) {
+    WriteIni("[Setting]\r\nSave=1\r\n");
+    StartResident(pelorin_);
+    for (const char* address : {"about:one", "about:two"})
+        ASSERT_GT(StartFixture(address).pid, pelorin_.pid()) << "it would be ended first";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION boot = {};
+    char command[] = "wineboot.exe --end-session";
+    ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &boot));
+    CloseHandle(boot.hThread);
+    EXPECT_TRUE(
+        e2e::WaitUntil([&] { return WaitForSingleObject(boot.hProcess, 0) == 0; }, 30000ms));
+    CloseHandle(boot.hProcess);
+    EXPECT_TRUE(pelorin_.WaitForExit().has_value()) << "wineboot did not end Pelorin";
+    const auto files = SnapshotFiles(directory_);
+    ASSERT_EQ(files.size(), 1u);
+    const std::string text = ReadOr("save\\" + files[0]);
+    EXPECT_TRUE(text.find("option=about:one\r\n") != text.npos &&
+                text.find("option=about:two\r\n") != text.npos)
+        << e2e::Visible(text);
 }
 
 // The shell rebuilt its notification area: the icon is added again.

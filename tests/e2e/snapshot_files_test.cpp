@@ -148,6 +148,9 @@ TEST_F(SnapshotFileTest, ListedInByteOrderAndTheGreatestNameIsNewest) {
     ASSERT_TRUE(MakeFile("save\\20050101000000.txt", two));
     ASSERT_TRUE(MakeFile("save\\20041231235959.txt", one));
     ASSERT_TRUE(MakeFile("save\\20060101000000.dat", one));
+    // Found through 8.3 aliases ending in ".TXT", but no snapshots.
+    ASSERT_TRUE(MakeFile("save\\20990101000000.txt~", one));
+    ASSERT_TRUE(MakeFile("save\\notes.txtold", one));
     // The later name wins whatever the file times say.
     const HANDLE older = CreateFileA("save\\20050101000000.txt", FILE_WRITE_ATTRIBUTES, 0, nullptr,
                                      OPEN_EXISTING, 0, nullptr);

@@ -236,6 +236,39 @@ TEST_P(ShowStateRestoreTest, EveryShowStateRestoredOverItsRecordedNormalRectangl
     }
 }
 
+// A snapshot lists its frames top of the Z order first: the restore gives
+// that stacking back, the first record in front and active.
+TEST_F(SnapshotManagerTest, NormalFramesStackedAsRecordedFirstActive) {
+    const std::vector<std::string> recorded = {"http://front.test/", "http://middle.test/",
+                                               "http://back.test/"};
+    std::string text;
+    for (int i = 0; i < 3; ++i) {
+        text +=
+            "[" + std::to_string(i) + "]\r\nname=IEFrame\r\noption=" + recorded[i] +
+            "\r\nstyle=1\r\nw_height=300\r\nw_width=400\r\nw_x=" + std::to_string(100 + 50 * i) +
+            "\r\nw_y=80\r\n";
+    }
+    ASSERT_TRUE(platform::ReplaceWholeFile(directory_ + "\\stacking.txt", text));
+    manager_.Restore(directory_ + "\\stacking.txt");
+
+    // Polled: Wine carries out the activations of the shows late, and a walk
+    // down the Z order meanwhile may meet a window twice.
+    std::vector<std::string> fromTheTop;
+    EXPECT_TRUE(WaitUntil([&] {
+        fromTheTop.clear();
+        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+            char name[16] = {};
+            if (GetClassNameA(w, name, sizeof name) && lstrcmpA(name, "IEFrame") == 0)
+                fromTheTop.push_back(AddressOf(w));
+        }
+        return fromTheTop == recorded;
+    })) << testing::PrintToString(fromTheTop);
+    EXPECT_TRUE(WaitUntil([&] {
+        const HWND active = GetForegroundWindow();
+        return active != nullptr && AddressOf(active) == recorded.front();
+    }));
+}
+
 TEST_F(SnapshotManagerTest, WineOwnBrowserRestoredByProcessIdAndPlaced) {
     ASSERT_TRUE(UseWineBrowser());
     const std::string snapshot = directory_ + "\\wine-browser.txt";

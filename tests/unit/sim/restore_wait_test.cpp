@@ -17,11 +17,13 @@ TEST(RestoreWaits, TheWholeCreateWaitFollowsEveryStart) {
     struct Case {
         const char* what;
         std::vector<std::uint32_t> launchTakes;
+        std::size_t sessionEndsAfter = 0;  // starts; 0: it does not end
     };
     const Case cases[] = {
         {"instant launches", {0, 0, 0}},
         {"slow launches", {120, 299, 1}},
         {"launches as long as the wait or longer", {300, 450, 10}},
+        {"the session ends after the second start: no third", {0, 0, 0}, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -34,15 +36,18 @@ TEST(RestoreWaits, TheWholeCreateWaitFollowsEveryStart) {
         ASSERT_TRUE(platform::ReplaceWholeFile("save\\20050412153012.txt", text));
 
         std::size_t next = 0;
+        CSnapshotManager manager;
         desktop.OnLaunch([&](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
             d.Advance(c.launchTakes[next++]);
             d.AddBrowserFrame(pid, "", arg);
+            manager.SessionEnding = next == c.sessionEndsAfter;
         });
-        CSnapshotManager manager;
         manager.CreateWait = 300;
         manager.ResizeWait = 500;
         manager.Restore(std::string());
-        EXPECT_EQ(desktop.Sleeps(), (std::vector<std::uint32_t>{300, 300, 300, 500}));
+        std::vector<std::uint32_t> sleeps(c.sessionEndsAfter ? c.sessionEndsAfter : 3, 300);
+        sleeps.push_back(500);
+        EXPECT_EQ(desktop.Sleeps(), sleeps);
         ResetLastWrittenSnapshot();
     }
 }

@@ -156,7 +156,7 @@ TEST_F(SnapshotSaveFaults, LaunchPlacementAndListingFailures) {
         std::vector<std::string> movesAndShows;  // with "#" for the started frame
     };
     const std::vector<Case> cases = {
-        {"nothing fails", [] {}, 1, {"move # 20 30 400 300", "show # 3"}},
+        {"nothing fails", [] {}, 1, {"move # 20 30 400 300", "move # 20 30 400 300", "show # 3"}},
         {"launch fails", [this] { desktop_.LaunchFails(true); }, 1, {}},
         {"listing fails", [&files] { files.FailListing(); }, 0, {}},
         {"started process opens no frame", [this] { desktop_.LaunchCreatesNothing(); }, 1, {}},

@@ -88,4 +88,39 @@ TEST(SettingsFileFaults, WrittenInPlaceWhereItCannotBeReplaced) {
     }
 }
 
+// Written in place, a write that fails after any byte leaves every key at
+// its old value or its new one: never an empty file, never a line torn into
+// a third value (old "AutoSaveTime=1440", new "AutoSaveTime=5", cut after the
+// 5, would read 5440). The values differ in length so that lines shift.
+TEST(SettingsFileFaults, AnInPlaceWriteCutAtAnyByteLeavesEachKeyOldOrNew) {
+    // In the order of the members: ExitIEWhenRestore, AutoSave, AutoSaveTime,
+    // Save, CreateWait, ResizeWait, ExitIEWhenExit, RestoreWhenStart.
+    const Settings old{0, 1, 1440, 0, 60000, 300000, 0, 1};
+    const Settings now{0, 0, 5, 1, 100, 500, 1, 0};
+    constexpr std::int32_t Settings::*kKeys[] = {
+        &Settings::ExitIEWhenRestore, &Settings::AutoSave,
+        &Settings::AutoSaveTime,      &Settings::Save,
+        &Settings::CreateWait,        &Settings::ResizeWait,
+        &Settings::ExitIEWhenExit,    &Settings::RestoreWhenStart};
+    // Every k until one lets the whole content through.
+    bool saved = false;
+    for (std::size_t k = 0; !saved && k < 1000; ++k) {
+        TestFolder folder;
+        sim::FileSystem& files = *sim::CurrentFileSystem();
+        ASSERT_TRUE(SaveSettingsFile(old));
+        files.FailCreateTemporary();
+        files.FailWriteAfter(k);
+        saved = SaveSettingsFile(now);
+        files.ClearFaults();
+        Settings loaded;
+        LoadSettingsFile(loaded);
+        for (std::int32_t Settings::*key : kKeys) {
+            ASSERT_TRUE(loaded.*key == old.*key || loaded.*key == now.*key)
+                << "write failing after " << k
+                << " bytes: " << *platform::ReadWholeFile("Pelorin.ini");
+        }
+    }
+    EXPECT_TRUE(saved);
+}
+
 }  // namespace

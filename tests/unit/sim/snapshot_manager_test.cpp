@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/sim/sim_desktop.h"
+#include "platform/sim/sim_files.h"
 #include "snapshot/snapshot_manager.h"
 #include "snapshot/workspace.h"
 #include "storage/snapshot_files.h"
@@ -101,43 +103,43 @@ TEST_F(Manager, RestoreStartsInSectionOrderSleepsThenMovesAllThenShows) {
     WindowHandle b = FrameStartedFor("http://b/");
     WindowHandle c = FrameStartedFor("http://c/");
     ASSERT_TRUE(a && b && c);
-    EXPECT_EQ(desktop_.LogLines(), (std::vector<std::string>{
-                                       "launch " + kBrowser + "http://a/ with space",
-                                       "sleep 300",
-                                       "launch " + kBrowser + "http://b/",
-                                       "sleep 300",
-                                       "launch " + kBrowser + "http://c/",
-                                       "sleep 300",
-                                       "sleep 500",
-                                       Move(a, 100, 10, 800, 600),
-                                       Move(b, 200, 20, 640, 480),
-                                       Move(c, 300, 30, 500, 400),
-                                       Show(a, 1),
-                                       Show(b, 3),
-                                       Show(c, 2),
-                                   }));
+    EXPECT_EQ(desktop_.LogLines(),
+              (std::vector<std::string>{
+                  "launch " + kBrowser + "http://a/ with space",
+                  "sleep 300",
+                  "launch " + kBrowser + "http://b/",
+                  "sleep 300",
+                  "launch " + kBrowser + "http://c/",
+                  "sleep 300",
+                  "sleep 500",
+                  Move(a, 100, 10, 800, 600),
+                  Move(a, 100, 10, 800, 600),
+                  Move(b, 200, 20, 640, 480),
+                  Move(b, 200, 20, 640, 480),
+                  Move(c, 300, 30, 500, 400),
+                  Move(c, 300, 30, 500, 400),
+                  Show(a, 1),
+                  Show(b, 3),
+                  Show(c, 2),
+                  "stack " + sim::Desktop::Name(a) + " " + sim::Desktop::Name(b),
+              }));
     EXPECT_EQ(desktop_.ElapsedMilliseconds(), 1400u);
+    // The stacking saved, the first record in front and active.
+    EXPECT_EQ(desktop_.ZOrder()[0], a);
+    EXPECT_EQ(desktop_.ZOrder()[1], b);
+    EXPECT_EQ(desktop_.foreground, a);
     // A maximised or minimised window keeps the recorded normal rectangle.
     EXPECT_EQ(desktop_.At(b).placement, (platform::Placement{3, {200, 20, 840, 500}}));
     EXPECT_EQ(desktop_.At(c).placement, (platform::Placement{2, {300, 30, 800, 430}}));
 }
 
-TEST_F(Manager, RestoreOfAGivenFileAndOfNothing) {
+TEST_F(Manager, RestoreOfAGivenFile) {
     PutSnapshot("elsewhere.txt", {{"0", "X", "about:blank", 1, 2, 3, 4, 1}});
     PutSnapshot("save\\20050412153012.txt", {{"0", "Y", "http://newest/", 1, 2, 3, 4, 1}});
-    {
-        CSnapshotManager manager;
-        manager.Restore("elsewhere.txt");
-    }
+    CSnapshotManager manager;
+    manager.Restore("elsewhere.txt");
     ASSERT_EQ(desktop_.Launches().size(), 1u);
     EXPECT_EQ(desktop_.Launches().front().commandLine, kBrowser + "about:blank");
-
-    desktop_.ClearLog();
-    {
-        CSnapshotManager manager;
-        manager.Restore("missing.txt");
-    }
-    EXPECT_EQ(desktop_.LogLines(), std::vector<std::string>{"sleep 500"});
 }
 
 TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
@@ -176,10 +178,14 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
     WindowHandle a = FrameStartedFor("http://a/");
     WindowHandle hidden = FrameStartedFor("http://h/");
     ASSERT_TRUE(a && hidden && older);
-    EXPECT_EQ(Lines(Kind::Moved),
-              (std::vector<std::string>{Move(a, 10, 10, 100, 100), Move(hidden, 30, 30, 100, 100),
-                                        Move(older, 50, 50, 100, 100)}));
+    EXPECT_EQ(
+        Lines(Kind::Moved),
+        (std::vector<std::string>{Move(a, 10, 10, 100, 100), Move(a, 10, 10, 100, 100),
+                                  Move(hidden, 30, 30, 100, 100), Move(hidden, 30, 30, 100, 100),
+                                  Move(older, 50, 50, 100, 100), Move(older, 50, 50, 100, 100)}));
     EXPECT_EQ(Lines(Kind::Shown), (std::vector<std::string>{Show(a, 1), Show(older, 3)}));
+    EXPECT_EQ(Lines(Kind::Stacked), std::vector<std::string>{"stack " + sim::Desktop::Name(a) +
+                                                             " " + sim::Desktop::Name(older)});
 }
 
 TEST_F(Manager, FailedStartsAreSkipped) {
@@ -193,16 +199,47 @@ TEST_F(Manager, FailedStartsAreSkipped) {
     EXPECT_TRUE(Lines(Kind::Shown).empty());
 }
 
-TEST_F(Manager, RestoreWithNoSnapshotClosesEveryFrameWhenAskedAndStartsNothing) {
-    WindowHandle one = desktop_.AddBrowserFrame(1, "one", "http://1/");
-    desktop_.AddWindow({.className = "Notepad"});
-    WindowHandle two = desktop_.AddBrowserFrame(2, "two", "http://2/");
-    CSnapshotManager manager;
-    manager.ExitIEWhenRestore = 1;
-    manager.Restore("");
-
-    EXPECT_EQ(desktop_.LogLines(), (std::vector<std::string>{Close(two), Close(one), "sleep 500"}));
-    EXPECT_TRUE(desktop_.Launches().empty());
+// Closing comes only once a snapshot was read: with nothing to read the
+// user's windows stay and nothing else happens. A snapshot read with no
+// records is a saved state of no windows and still closes them all.
+TEST(ManagerRestore, ClosesEveryFrameWhenAskedOnlyOnceASnapshotWasRead) {
+    struct Case {
+        const char* what;
+        std::string path;
+        std::function<void(sim::FileSystem&)> arrange;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"no snapshot", "", [](sim::FileSystem&) {}, false},
+        {"the newest is a folder", "",
+         [](sim::FileSystem&) { ASSERT_TRUE(platform::CreateDirectoryAt("save\\2005.txt")); },
+         false},
+        {"the newest fails to read", "",
+         [](sim::FileSystem& fs) {
+             PutSnapshot("save\\2005.txt", {{"0", "A", "http://a/", 1, 2, 3, 4, 1}});
+             fs.FailReadAfter(0);
+         },
+         false},
+        {"the chosen file is missing", "missing.txt", [](sim::FileSystem&) {}, false},
+        {"a snapshot of no windows", "",
+         [](sim::FileSystem&) { ASSERT_TRUE(platform::ReplaceWholeFile("save\\2005.txt", "")); },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Desktop desktop;
+        TestFolder folder;
+        ASSERT_TRUE(EnsureSaveFolder());
+        WindowHandle one = desktop.AddBrowserFrame(1, "one", "http://1/");
+        desktop.AddWindow({.className = "Notepad"});
+        WindowHandle two = desktop.AddBrowserFrame(2, "two", "http://2/");
+        c.arrange(*sim::CurrentFileSystem());
+        CSnapshotManager manager;
+        manager.ExitIEWhenRestore = 1;
+        manager.Restore(c.path);
+        const std::vector<std::string> closed{Close(two), Close(one), "sleep 500"};
+        EXPECT_EQ(desktop.LogLines(), c.closes ? closed : std::vector<std::string>());
+    }
 }
 
 TEST_F(Manager, RestoreClosesBeforeItStartsAndLeavesWindowsAsCapturedOtherwise) {
@@ -233,10 +270,18 @@ TEST_F(Manager, RestoreClosesBeforeItStartsAndLeavesWindowsAsCapturedOtherwise) 
 TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
     using platform::Monitor;
     const platform::Rect screen{0, 0, 1280, 1024}, right{1280, 0, 2560, 1024};
+    const platform::Rect below{0, 1024, 1280, 2048};
+    const PlacedRect usual{100, 50, 800, 600};
     struct Case {
         const char* what;
         std::vector<Monitor> monitors;
         PlacedRect recorded, moved, savedAgain;
+        // How the browser opens its new window (a browser last closed
+        // maximised opens the next one so): the move must reach its normal
+        // rectangle all the same.
+        std::int32_t opensAs = 1;
+        bool restoresMaximized = false;
+        std::vector<std::int32_t> scales{};  // percent, per monitor
     };
     const Case cases[] = {
         {"work area at the monitor's corner",
@@ -279,16 +324,50 @@ TEST(ManagerPlacement, RecordsGoToTheirMonitorsAndComeBackUnchanged) {
          {3000, 2000, 400, 300},
          {2160, 694, 400, 300},
          {2160, 694, 400, 300}},
+        {"second monitor at 150 %, the browser scaling itself on arrival",
+         {{screen, screen}, {right, right}},
+         {1400, 100, 800, 600},
+         {1400, 100, 800, 600},
+         {1400, 100, 800, 600},
+         1,
+         false,
+         {100, 150}},
+        // clang-format off
+        {"on the first of two monitors, the second's taskbar at the top",
+         {{screen, screen}, {right, {1280, 30, 2560, 1024}}}, usual, usual, usual},
+        {"left of the leftmost monitor",
+         {{right, right}, {screen, {0, 0, 1280, 984}}},
+         {-900, 100, 800, 600}, {0, 100, 800, 600}, {0, 100, 800, 600}},
+        {"on the lower of two stacked monitors, its taskbar at the top",
+         {{screen, screen}, {below, {0, 1054, 1280, 2048}}},
+         {100, 1100, 800, 600}, {100, 1130, 800, 600}, {100, 1100, 800, 600}},
+        {"wholly above the screen", {{below, below}, {screen, {0, 40, 1280, 1024}}},
+         {100, -900, 800, 600}, {100, 40, 800, 600}, {100, 0, 800, 600}},
+        {"wholly below the screen", {{screen, screen}, {below, below}},
+         {100, 2500, 800, 600}, {100, 1448, 800, 600}, {100, 1448, 800, 600}},
+        {"its monitor gone, the other's taskbar at the top", {{screen, {0, 40, 1280, 1024}}},
+         {1400, 100, 800, 600}, {480, 140, 800, 600}, {480, 100, 800, 600}},
+        {"no monitor reported", {}, usual, usual, usual},
+        {"the browser opens maximised", {{screen, screen}}, usual, usual, usual, 3},
+        {"the browser opens minimised", {{screen, screen}}, usual, usual, usual, 2},
+        {"the browser opens minimised from maximised", {{screen, screen}}, usual, usual, usual, 2,
+         true},
+        // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         sim::Desktop desktop;
         desktop.monitors = c.monitors;
+        desktop.monitorScales = c.scales;
         TestFolder folder;
         ASSERT_TRUE(EnsureSaveFolder());
         const PlacedRect& r = c.recorded;
         PutSnapshot("save\\20050412153012.txt",
                     {{"0", "A", "http://a/", r.x, r.y, r.width, r.height, 1}});
+        desktop.OnLaunch([&c](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
+            const WindowHandle frame = d.AddBrowserFrame(pid, "", arg, {c.opensAs, {0, 0, 10, 10}});
+            d.At(frame).restoresMaximized = c.restoresMaximized;
+        });
         CSnapshotManager manager;
         manager.Restore("");
 
