@@ -67,6 +67,19 @@ void Say(const char* format, ...) {
     std::fflush(stdout);
 }
 
+// Paths and the snapshot's lines come from Wine in the ANSI code page (932);
+// this program's own text, and so everything it prints, is UTF-8.
+std::string Shown(const std::string& ansi) {
+    const int wide = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
+    std::wstring text(wide, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), text.data(), wide);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), wide, utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -115,11 +128,18 @@ public:
         if (!StartBrowsers(1, total, kCycleWindows) || !StartPelorin(4, total))
             return Finish(false);
         before_ = BrowserWindowStates();
-        if (!Screenshot(5, total, "desktop-before.png", FullScreen()) || !TrayMenu(6, total) ||
-            !Save(7, total) || !CloseAll(8, total) || !RestoreNewest(9, total)) {
+        Begin(5, total, "Screenshot " + Shown(out_) + "\\desktop-before.png");
+        if (!Shoot("desktop-before.png", FullScreen()) || !TrayMenu(6, total) || !Save(7, total) ||
+            !CloseAll(8, total) || !RestoreNewest(9, total)) {
             return Finish(false);
         }
-        if (!Screenshot(10, total, "desktop-after.png", FullScreen()))
+        Begin(10, total, "Screenshot " + Shown(out_) + "\\desktop-after.png");
+        // The maximised window, shown last, covers the other two; raised
+        // over it (the Z order only, nothing of what was compared), each of
+        // the three is seen.
+        RaiseOverMaximised();
+        Detail("the normal and the minimised window raised over the maximised one");
+        if (!Shoot("desktop-after.png", FullScreen()))
             return Finish(false);
         const bool stopped = Stop(11, total);
         const auto rows = demo::CompareByAddress(before_, after_);
@@ -168,7 +188,8 @@ private:
 
     template <size_t N>
     bool StartBrowsers(int first, int total, const DemoWindow (&windows)[N]) {
-        Begin(first, total, "Put the fixture browser in place of " + e2e::BrowserExecutablePath());
+        Begin(first, total,
+              "Put the fixture browser in place of " + Shown(e2e::BrowserExecutablePath()));
         if (!e2e::InstallFixtureBrowser(fixture_))
             return Fail("the fixture browser copied there");
         Begin(first + 1, total, "Close any browser window left open");
@@ -197,28 +218,35 @@ private:
     }
 
     bool StartPelorin(int step, int total) {
-        Begin(step, total, "Start Pelorin.exe in " + folder_);
+        Begin(step, total, "Start Pelorin.exe in " + Shown(folder_));
         CreateDirectoryA(folder_.c_str(), nullptr);
         if (!FileExists(folder_))
-            return Fail("the folder " + folder_ + " to exist");
+            return Fail("the folder " + Shown(folder_) + " to exist");
         // The menu's Japanese text needs a font that has the glyphs.
         shell_e2e::SubstituteJapaneseFonts();
         // Longer waits than the defaults (300 and 500 ms): a browser that
         // opens its window after the waits is left where it opened, and
         // Wine on a busy machine can take that long.
         if (!shell_e2e::WriteFileBytes(folder_ + "\\Pelorin.ini", kSettings))
-            return Fail("Pelorin.ini written in " + folder_);
+            return Fail("Pelorin.ini written in " + Shown(folder_));
         Detail("Pelorin.ini: CreateWait=1000, ResizeWait=3000 (milliseconds), the rest default");
         if (!pelorin_.Start(folder_))
-            return Fail("Pelorin.exe (" + shell_e2e::Shell().pelorin + ") to start");
+            return Fail("Pelorin.exe (" + Shown(shell_e2e::Shell().pelorin) + ") to start");
         if (!pelorin_.WaitForFrame() || !pelorin_.WaitStarted())
             return Fail("its hidden window \"Pelorin\" ready within 10 s");
         Detail("process " + std::to_string(pelorin_.pid()) + ", tray icon added");
         return true;
     }
 
-    bool Screenshot(int step, int total, const std::string& name, RECT area) {
-        Begin(step, total, "Screenshot " + out_ + "\\" + name);
+    static void RaiseOverMaximised() {
+        for (HWND frame : e2e::BrowserFrames()) {
+            if (!IsZoomed(frame))
+                SetWindowPos(frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+
+    // Part of the step in progress: the picture is one of its results.
+    bool Shoot(const std::string& name, RECT area) {
         const std::string path = out_ + "\\" + name;
         DeleteFileA(path.c_str());
         DeleteFileA((path + ".failed").c_str());
@@ -242,24 +270,24 @@ private:
                 files = shell_e2e::SnapshotFiles(folder_);
                 return files.size() > had;
             })) {
-            return Fail("a new snapshot file in " + folder_ + "\\save within 10 s");
+            return Fail("a new snapshot file in " + Shown(folder_) + "\\save within 10 s");
         }
         const std::string path = folder_ + "\\save\\" + files.back();
-        Detail("snapshot file " + path + ":");
+        Detail("snapshot file " + Shown(path) + ":");
         const auto bytes = e2e::ReadFileBytes(path);
         if (!bytes)
             return Fail("the snapshot file readable");
         std::string line;
         for (char c : *bytes) {
             if (c == '\n') {
-                Detail("  " + line);
+                Detail("  " + Shown(line));
                 line.clear();
             } else if (c != '\r') {
                 line += c;
             }
         }
         if (!line.empty())
-            Detail("  " + line);
+            Detail("  " + Shown(line));
         return true;
     }
 
@@ -327,7 +355,8 @@ private:
         InflateRect(&area, 16, 16);
         area.left = std::max<LONG>(area.left, 0);
         area.top = std::max<LONG>(area.top, 0);
-        const bool shot = Screenshot(step, total, "tray-menu.png", area);
+        Detail("picture " + Shown(out_) + "\\tray-menu.png");
+        const bool shot = Shoot("tray-menu.png", area);
         PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
         if (!e2e::WaitUntil([&] { return !IsWindowVisible(menu); }))
             return Fail("the menu to close on Esc within 10 s");
