@@ -84,9 +84,7 @@ LRESULT CTrayFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (commandRunning_ && StartsCommand(message, wParam)) {
         if (message == kTrayCallbackMessage && dialogUp_)
             return OnTrayNotifyInDialog(lParam);
-        // A timer's lParam would be called as its procedure when the posted
-        // copy is dispatched; the auto-save timer has none.
-        deferred_.push_back(MSG{hwnd(), message, wParam, message == WM_TIMER ? 0 : lParam, 0, {}});
+        Defer(message, wParam, lParam);
         return 0;
     }
     if (message == kTrayCallbackMessage)
@@ -152,6 +150,20 @@ void CTrayFrame::RunCommand(Work&& work) {
         }
     } running(*this);
     work();
+}
+
+void CTrayFrame::Defer(UINT message, WPARAM wParam, LPARAM lParam) {
+    // A dialog left open for an hour would otherwise be followed by sixty
+    // timed saves in a row: the ticks it held are one save afterwards.
+    if (message == WM_TIMER) {
+        for (const MSG& kept : deferred_) {
+            if (kept.message == WM_TIMER && kept.wParam == wParam)
+                return;
+        }
+    }
+    // A timer's lParam would be called as its procedure when the posted copy
+    // is dispatched; the auto-save timer has none.
+    deferred_.push_back(MSG{hwnd(), message, wParam, message == WM_TIMER ? 0 : lParam, 0, {}});
 }
 
 void CTrayFrame::StartManager() {
@@ -230,9 +242,27 @@ LRESULT CTrayFrame::OnTrayNotify(LPARAM mouseEvent) {
 LRESULT CTrayFrame::OnTrayNotifyInDialog(LPARAM mouseEvent) {
     if (mouseEvent != WM_RBUTTONDOWN)
         return 0;
-    const HWND dialog = GetLastActivePopup(hwnd());
-    if (dialog && dialog != hwnd())
-        SetForegroundWindow(dialog);
+    // The dialog is found among this thread's windows as the frame's visible
+    // popup: the frame's last active popup is the frame itself while the
+    // dialog has never been active (it opened as another program took the
+    // foreground). Within the dialog, whatever it shows in front of itself,
+    // such as a message box.
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{hwnd(), nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window))
+                return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found)
+        SetForegroundWindow(GetLastActivePopup(search.found));
     return 0;
 }
 

@@ -76,6 +76,7 @@ private:
     template <typename Work>
     void RunCommand(Work&& work);
     bool StartsCommand(UINT message, WPARAM wParam) const;
+    void Defer(UINT message, WPARAM wParam, LPARAM lParam);
 
     // Sent by the shell to every top-level window when the notification
     // area has been rebuilt (explorer restarted): icons must be added again.

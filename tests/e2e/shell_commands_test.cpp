@@ -259,8 +259,11 @@ TEST_F(ShellCommandsTest, CommandsWaitForTheOpenFileDialog) {
 
     StartFixture("about:after");
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(e2e::WaitUntil([&] { return SnapshotFiles(directory_).size() == 2; }))
-        << "保存 was not run after the dialog";
+    // Within the same second as the session's save it takes that file's name.
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+        const auto files = SnapshotFiles(directory_);
+        return !files.empty() && Contains(ReadOr("save\\" + files.back()), "about:after");
+    })) << "保存 was not run after the dialog";
     EXPECT_FALSE(e2e::WaitUntil(
         [&] { return IsWindowVisible(FindWindowOf(pelorin_.pid(), "#32768", nullptr)); }, 1000ms))
         << "the tray click opened the menu";
@@ -311,6 +314,19 @@ TEST_F(ShellCommandsTest, RestoreFromFileRefusesAMissingName) {
     ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
     ASSERT_TRUE(pelorin_.WaitResponsive());
     EXPECT_EQ(e2e::BrowserFrames().size(), 1u) << "the browser was closed";
+}
+
+// With nothing to read, a restore that closes every browser first closes none.
+TEST_F(ShellCommandsTest, RestoreNewestWithNoSnapshotKeepsTheBrowserOpen) {
+    WriteIni("[Setting]\r\nExitIEWhenRestore=1\r\n");
+    StartFixture("about:kept");
+    StartResident(pelorin_);
+    pelorin_.PostCommand(IDM_RESTORE_NEWEST);
+    ASSERT_TRUE(pelorin_.WaitResponsive());
+    // A close request, posted before the restore ended, would have taken the
+    // fixture within moments.
+    EXPECT_FALSE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); }, 2000ms))
+        << "the browser was closed";
 }
 
 TEST_F(ShellCommandsTest, CloseAllClosesEveryBrowser) {
