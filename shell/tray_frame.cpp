@@ -237,8 +237,7 @@ LRESULT CTrayFrame::OnTrayNotify(LPARAM mouseEvent) {
 }
 
 // The click that would open the menu brings the dialog that is up to the
-// front instead, where the user may have lost it behind other windows. The
-// dialog's owner is this frame, so it is the frame's last active pop-up.
+// front instead, where the user may have lost it behind other windows.
 LRESULT CTrayFrame::OnTrayNotifyInDialog(LPARAM mouseEvent) {
     if (mouseEvent != WM_RBUTTONDOWN)
         return 0;
