@@ -60,6 +60,20 @@ HICON LoadSmallIcon(int id) {
     return icon;
 }
 
+// The first visible window of the thread that `owner` owns.
+struct PopupSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindShownPopup(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<PopupSearch*>(context);
+    if (GetWindow(window, GW_OWNER) != search->owner || !IsWindowVisible(window))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
 std::string LoadText(UINT id) {
     char text[128] = {};
     LoadStringA(Instance(), id, text, sizeof text);
@@ -246,20 +260,8 @@ LRESULT CTrayFrame::OnTrayNotifyInDialog(LPARAM mouseEvent) {
     // dialog has never been active (it opened as another program took the
     // foreground). Within the dialog, whatever it shows in front of itself,
     // such as a message box.
-    struct Search {
-        HWND owner;
-        HWND found;
-    } search{hwnd(), nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            if (GetWindow(window, GW_OWNER) != s->owner || !IsWindowVisible(window))
-                return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    PopupSearch search{hwnd(), nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindShownPopup, reinterpret_cast<LPARAM>(&search));
     if (search.found)
         SetForegroundWindow(GetLastActivePopup(search.found));
     return 0;
