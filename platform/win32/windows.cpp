@@ -107,6 +107,14 @@ bool AtTopOfBand(HWND window) {
            (!topmost && (GetWindowLongA(above, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
 }
 
+// Returns once the window's thread has handled the messages sent to it
+// before this one (on Wine the asynchronous requests are among them); at most
+// kAnswerWaitMs, at once for a thread the system takes for hung.
+void AwaitQueued(HWND window) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &ignored);
+}
+
 // Whether the windows stand from the top down in the order given, the first
 // at the top of its band; other windows may stand between them.
 bool StackedInOrder(const std::vector<HWND>& topFirst) {
@@ -306,26 +314,21 @@ void StackWindows(const std::vector<WindowHandle>& topFirst) {
         return;
     // The shows just asked for may still be on their way, and each activating
     // one raises its window when its thread carries it out: stacked before
-    // that, the last shown would come out on top again. A message sent after
-    // them is answered once the thread has handled what was queued before it
-    // (so on Wine; Windows documents the shows only as queued events, hence
-    // the check below as well).
-    for (HWND hwnd : windows) {
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &ignored);
-    }
-    // Each window to the top of its band, the last first, each once the one
-    // before it is there: the requests go to different threads, which would
-    // carry them out in any order. An activation that arrives late all the
-    // same undoes the order; it is checked and made again, within the wait.
+    // that, the last shown would come out on top again.
+    for (HWND hwnd : windows)
+        AwaitQueued(hwnd);
+    // Each window to the top of its band, the last first, each once its
+    // thread has handled the request: the requests go to different threads,
+    // which would carry them out in any order. Windows documents them only
+    // as queued events, and Wine carries out some activations late, as its
+    // display server reports them: the order is checked and made again,
+    // within the wait.
     const DWORD start = GetTickCount();
     do {
         for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-            const HWND hwnd = *it;
-            const BOOL requested =
-                SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0,
-                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
-            AwaitRequest(requested, hwnd, [&] { return AtTopOfBand(hwnd); });
+            if (SetWindowPos(*it, HWND_TOP, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS))
+                AwaitQueued(*it);
         }
         SetForegroundWindow(windows.front());
     } while (!StackedInOrder(windows) && GetTickCount() - start < kAnswerWaitMs);
