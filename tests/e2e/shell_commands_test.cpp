@@ -252,8 +252,8 @@ TEST_F(ShellCommandsTest, CommandsWaitForTheOpenFileDialog) {
     // The browser shows (and activates) its frame after the frame exists: a
     // click handled before that would lose the dialog behind it again.
     const HWND front = StartFixture("about:front").hwnd;
-    ASSERT_TRUE(e2e::WaitUntil(
-        [&] { return IsWindowVisible(front) && GetForegroundWindow() == front; }));
+    ASSERT_TRUE(
+        e2e::WaitUntil([&] { return IsWindowVisible(front) && GetForegroundWindow() == front; }));
     pelorin_.PostCommand(IDM_SAVE);
     // Under load, Wine's display server can report the browser's loss of
     // focus after the dialog was activated, and Wine then gives the
