@@ -316,9 +316,13 @@ void Desktop::Show(platform::WindowHandle window, std::int32_t showCmd) {
 }
 
 platform::WindowHandle Desktop::Below(platform::WindowHandle window) const {
+    ++belowSteps_;
     for (std::size_t i = 0; i < zOrder_.size(); ++i) {
-        if (zOrder_[i] == window)
-            return i + 1 < zOrder_.size() ? zOrder_[i + 1] : nullptr;
+        if (zOrder_[i] != window)
+            continue;
+        if (i + 1 < zOrder_.size())
+            return zOrder_[i + 1];
+        return belowSteps_ < kLoopingChainEnd ? zChainLoopsTo : nullptr;
     }
     return nullptr;
 }

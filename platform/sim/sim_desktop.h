@@ -152,6 +152,12 @@ public:
     // That monitor's index, or monitors.size() when there is none.
     std::size_t MonitorIndexOf(const platform::Rect& screen) const;
     std::vector<std::pair<std::string, std::string>> errorBoxes;  // text, caption
+    // A fault: below the bottom window comes this one again, as when windows
+    // change while the Z chain is walked. So that a walk with no bound of its
+    // own still ends, the chain ends after kLoopingChainEnd steps.
+    platform::WindowHandle zChainLoopsTo = nullptr;
+    static constexpr int kLoopingChainEnd = 10000;
+    int BelowSteps() const { return belowSteps_; }  // calls of NextWindowBelow
 
     // ---- the seam's operations (called from platform.h's functions) ----
     std::vector<platform::WindowHandle> TopLevelWindows() const { return zOrder_; }
@@ -187,6 +193,7 @@ private:
     bool launchFails_ = false;
     std::vector<Launch> launches_;
     std::vector<Operation> log_;
+    mutable int belowSteps_ = 0;
 
     bool realClock_ = false;
     bool localTimeFails_ = false;

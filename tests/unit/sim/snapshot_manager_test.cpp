@@ -517,6 +517,12 @@ TEST_F(ManagerTopmost, NoVisibleWindowBelowLeavesItOff) {
     desktop_.AddWindow({.className = "Above"});
     EXPECT_EQ(manager.ToggleTopmost(), 0);
     EXPECT_TRUE(Lines(Kind::TopmostSet).empty());
+
+    // A chain that loops back to the frame ends the walk as "none found".
+    desktop_.zChainLoopsTo = main_;
+    EXPECT_EQ(manager.ToggleTopmost(), 0);
+    EXPECT_LE(desktop_.BelowSteps(), 20);
+    EXPECT_TRUE(Lines(Kind::TopmostSet).empty());
 }
 
 TEST_F(ManagerTopmost, StaysOnWhenTheManagerEnds) {
