@@ -81,15 +81,21 @@ void PostCloseRequest(WindowHandle window);
 // units, scaled per monitor by the system, whatever the program's own DPI
 // awareness.
 //
-// MoveWindowTo, ShowWindowAs, SetTopmost and StackWindows hand their requests
-// to the window's own thread and wait at most about a second for each to be
-// carried out; not at all for a window the system takes for hung (a hung
-// browser must not block the program) or for a request the system refused;
-// each window carries out its requests in the order they were made.
+// MoveWindowTo, MoveWindowAgainTo, ShowWindowAs, SetTopmost and StackWindows
+// hand their requests to the window's own thread and wait at most about a
+// second for each to be carried out; not at all for a window the system takes
+// for hung (a hung browser must not block the program) or for a request the
+// system refused; each window carries out its requests in the order they
+// were made.
 
 // Moves and sizes the window to x, y, width, height and repaints it.
 void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
                   std::int32_t height);
+
+// As MoveWindowTo, right after it with the same values; waits only until the
+// window's thread has handled the request, not until the window stands there.
+void MoveWindowAgainTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
+                       std::int32_t height);
 
 // Shows the window with a show command (an SW_ value).
 void ShowWindowAs(WindowHandle window, std::int32_t showCmd);

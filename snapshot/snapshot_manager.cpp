@@ -143,7 +143,7 @@ void CSnapshotManager::Restore(const std::string& path) {
         // the recorded size. For any other window the second move changes
         // nothing.
         platform::MoveWindowTo(record.hwnd, to.x, to.y, to.width, to.height);
-        platform::MoveWindowTo(record.hwnd, to.x, to.y, to.width, to.height);
+        platform::MoveWindowAgainTo(record.hwnd, to.x, to.y, to.width, to.height);
     }
     for (const BrowserWindowRecord& record : records) {
         if (record.hwnd == nullptr || record.style == 0)
