@@ -70,6 +70,31 @@ bool MatchFrom(const std::string& name, std::size_t n, const std::string& patter
     return n == name.size();
 }
 
+// The 8.3 alias the system gives a name that is no 8.3 name itself ("" for
+// one that is): up to six characters of the base, "~1", and the first three
+// of the last extension ("notes.txtold" -> "NOTES~1.TXT"). Here the letters
+// keep their case and the number is always 1: only matching, which ignores
+// case, looks at aliases.
+std::string ShortAlias(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? "" : name.substr(dot + 1);
+    if (!base.empty() && base.size() <= 8 && extension.size() <= 3 &&
+        base.find_first_of(". ") == std::string::npos && extension.find(' ') == std::string::npos)
+        return std::string();
+    std::string alias;
+    for (char c : base) {
+        if (c != '.' && c != ' ' && alias.size() < 6)
+            alias += c;
+    }
+    alias += "~1";
+    if (!extension.empty())
+        alias += '.';
+    for (std::size_t i = 0; i < extension.size() && i < 3; ++i)
+        alias += extension[i];
+    return alias;
+}
+
 // Writes all of `data` to `fd`, retrying short writes; false on an error.
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -278,7 +303,9 @@ std::vector<std::string> FileSystem::ListMatchingEntries(const std::string& patt
     }
     for (const auto& entry : it) {
         std::string name = entry.path().filename().string();
-        if (MatchesPattern(name, filePattern)) {
+        const std::string alias = ShortAlias(name);
+        if (MatchesPattern(name, filePattern) ||
+            (!alias.empty() && MatchesPattern(alias, filePattern))) {
             names.push_back(std::move(name));
         }
     }

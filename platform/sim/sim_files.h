@@ -4,8 +4,9 @@
 // A path such as "save\\x.txt" resolves below the root: each backslash
 // becomes the host separator, except the second byte of a Shift-JIS
 // character (the model is a system with code page 932). Patterns match like
-// "*.txt" on Windows without short names: '*' and '?' as wildcards, ASCII
-// letters compared without regard to case, folders included.
+// "*.txt" on a Windows volume with short names: '*' and '?' as wildcards,
+// ASCII letters compared without regard to case, folders included, and a name
+// is also found by its 8.3 alias ("x.txtx" by "X~1.TXT").
 //
 // Faults stay armed until ClearFaults(), so a test can make every attempt
 // fail and then let the next one through.
