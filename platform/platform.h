@@ -92,8 +92,8 @@ void PostCloseRequest(WindowHandle window);
 void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
                   std::int32_t height);
 
-// As MoveWindowTo, right after it with the same values; waits only until the
-// window's thread has handled the request, not until the window stands there.
+// As MoveWindowTo, right after it with the same values; waits only for the
+// window's thread to answer, not for the window to stand there.
 void MoveWindowAgainTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
                        std::int32_t height);
 
