@@ -1,5 +1,6 @@
 // A restore sleeps the whole CreateWait after each start, the last one
-// included, however long the start itself took, and then ResizeWait.
+// included, however long the start itself took, and then ResizeWait; its
+// moves add no wait of their own.
 #include <gtest/gtest.h>
 
 #include <string>
