@@ -81,15 +81,21 @@ void PostCloseRequest(WindowHandle window);
 // units, scaled per monitor by the system, whatever the program's own DPI
 // awareness.
 //
-// MoveWindowTo, ShowWindowAs, SetTopmost and StackWindows hand their requests
-// to the window's own thread and wait at most about a second for each to be
-// carried out; not at all for a window the system takes for hung (a hung
-// browser must not block the program) or for a request the system refused;
-// each window carries out its requests in the order they were made.
+// MoveWindowTo, MoveWindowAgainTo, ShowWindowAs, SetTopmost and StackWindows
+// hand their requests to the window's own thread and wait at most about a
+// second for each to be carried out; not at all for a window the system takes
+// for hung (a hung browser must not block the program) or for a request the
+// system refused; each window carries out its requests in the order they
+// were made.
 
 // Moves and sizes the window to x, y, width, height and repaints it.
 void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
                   std::int32_t height);
+
+// As MoveWindowTo, right after it with the same values; waits only for the
+// window's thread to answer, not for the window to stand there.
+void MoveWindowAgainTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
+                       std::int32_t height);
 
 // Shows the window with a show command (an SW_ value).
 void ShowWindowAs(WindowHandle window, std::int32_t showCmd);
@@ -186,14 +192,38 @@ inline constexpr char kReplacementSuffix[] = "~pelorin.tmp";
 // target, which the next replacement of that target takes over.
 bool ReplaceWholeFile(const std::string& path, const std::string& content);
 
-// As ReplaceWholeFile; but where no replacement can be made because no file
-// may be created beside `path`, or because another program holds `path` open
-// in a way that lets it be written but not replaced, the content is written
-// into `path` itself, over its old bytes, and the end of file set after it.
-// True when the file holds exactly `content`; false, with the file as it was,
-// when it cannot be opened or read, or when writing fails part-way (the old
-// bytes are put back; only a power cut or a kill meanwhile leaves a mixture).
-bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content);
+// How a replacement ended. Refused: it could not be made, but not for a fault
+// of the target itself: no file may be created beside `path`, or another
+// program holds `path` open in a way that lets it be written but not replaced.
+enum class Replacement { Done, Failed, Refused };
+
+// As ReplaceWholeFile, telling a refusal from other failures.
+Replacement TryReplaceWholeFile(const std::string& path, const std::string& content);
+
+// A file open for writing in place; nullptr is "not open".
+struct FileTag;
+using OpenFile = FileTag*;
+
+// Opens the file for reading and writing, made empty when missing, whatever its
+// hidden or system attributes, letting other programs read and write it too;
+// nullptr when it cannot (a folder, no access, held without sharing).
+OpenFile OpenForWriting(const std::string& path);
+
+// The whole of the open file from its first byte; absent on a read error.
+std::optional<std::string> ReadOpenFile(OpenFile file);
+
+// Writes `bytes` from byte `offset` on; false unless every byte was written.
+bool WriteAt(OpenFile file, std::uint64_t offset, const std::string& bytes);
+
+// Makes the file end after `size` bytes; false on failure.
+bool SetFileEnd(OpenFile file, std::uint64_t size);
+
+// Writes what the system still holds of the file to the disk; false on failure.
+bool FlushFile(OpenFile file);
+
+// Closes the file, which is not open afterwards either way; false when the
+// system reports an error.
+bool CloseFile(OpenFile file);
 
 // Removes the temporary files that replacements of the files matching
 // `pattern` (such as "save\\*.txt") left behind when they were cut short: the

@@ -1,5 +1,6 @@
 #include "snapshot/snapshot_manager.h"
 
+#include <cstddef>
 #include <utility>
 
 #include "snapshot/browser_launch.h"
@@ -142,7 +143,7 @@ void CSnapshotManager::Restore(const std::string& path) {
         // the recorded size. For any other window the second move changes
         // nothing.
         platform::MoveWindowTo(record.hwnd, to.x, to.y, to.width, to.height);
-        platform::MoveWindowTo(record.hwnd, to.x, to.y, to.width, to.height);
+        platform::MoveWindowAgainTo(record.hwnd, to.x, to.y, to.width, to.height);
     }
     for (const BrowserWindowRecord& record : records) {
         if (record.hwnd == nullptr || record.style == 0)
@@ -166,9 +167,13 @@ void CSnapshotManager::Restore(const std::string& path) {
 
 std::int32_t CSnapshotManager::ToggleTopmost() {
     if (Topmost == 0) {
+        // Windows come and go while the chain is walked, and it can then lead
+        // back to a window already passed: no more steps than there are
+        // windows, so that a loop ends as "none found".
+        std::size_t stepsLeft = platform::TopLevelWindows().size();
         platform::WindowHandle below = platform::NextWindowBelow(platform::MainWindow());
         while (below != nullptr && !platform::IsWindowShown(below)) {
-            below = platform::NextWindowBelow(below);
+            below = stepsLeft-- == 0 ? nullptr : platform::NextWindowBelow(below);
         }
         if (below == nullptr)
             return 0;

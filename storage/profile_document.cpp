@@ -145,7 +145,55 @@ bool ProfileDocument::Write(const ProfileData& data) const {
 }
 
 bool ProfileDocument::WriteOrOverwrite(const ProfileData& data) const {
-    return platform::ReplaceOrOverwriteWholeFile(path_, FormatProfile(data));
+    return ReplaceOrOverwriteWholeFile(path_, FormatProfile(data));
+}
+
+namespace {
+
+// `content` from the file's first byte on, and the end of the file after it.
+bool PutFromStart(platform::OpenFile file, const std::string& content) {
+    return platform::WriteAt(file, 0, content) && platform::SetFileEnd(file, content.size());
+}
+
+// The file written where it is. Emptying it first would leave, after a
+// failure part-way, an empty file and every setting back at its default; a
+// plain overwrite would leave new bytes over old ones, which can tear a line
+// into a value that is neither ("AutoSaveTime=5" over "AutoSaveTime=1440"
+// reads 5440). So the old bytes are read first, the new ones written over
+// them and only then the end set; when anything fails, the old bytes go back
+// where they were and the end at their length. A write error here is in
+// practice a full disk as the file grows, and the old bytes need no new room.
+// Not covered: the power lost or the process killed while the new bytes are
+// going in, or a disk that also refuses the old bytes back, which leave a
+// mixture.
+bool Overwrite(const std::string& path, const std::string& content) {
+    const platform::OpenFile file = platform::OpenForWriting(path);
+    if (file == nullptr)
+        return false;
+    const std::optional<std::string> old = platform::ReadOpenFile(file);
+    bool ok = old.has_value();
+    if (ok) {
+        ok = PutFromStart(file, content) && platform::FlushFile(file);
+        if (!ok && PutFromStart(file, *old))
+            platform::FlushFile(file);
+    }
+    if (!platform::CloseFile(file))
+        ok = false;
+    return ok;
+}
+
+}  // namespace
+
+bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content) {
+    switch (platform::TryReplaceWholeFile(path, content)) {
+        case platform::Replacement::Done:
+            return true;
+        case platform::Replacement::Refused:
+            return Overwrite(path, content);
+        case platform::Replacement::Failed:
+            break;
+    }
+    return false;
 }
 
 std::string IntToString(std::int32_t value) {

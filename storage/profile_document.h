@@ -49,6 +49,14 @@ private:
     Sections sections_;
 };
 
+// As platform::ReplaceWholeFile; but where the replacement is refused, the
+// content is written into `path` itself, over its old bytes, and the end of
+// file set after it. True when the file holds exactly `content`; false, with
+// the file as it was, when it cannot be opened or read, or when writing fails
+// part-way (the old bytes are put back; only a power cut or a kill meanwhile
+// leaves a mixture).
+bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content);
+
 // Parses profile text held in memory.
 ProfileData ParseProfile(std::string_view bytes);
 // The exact bytes that Write puts into a file.

@@ -241,7 +241,7 @@ void Desktop::PostClose(platform::WindowHandle window) {
 }
 
 void Desktop::Move(platform::WindowHandle window, std::int32_t x, std::int32_t y,
-                   std::int32_t width, std::int32_t height) {
+                   std::int32_t width, std::int32_t height, MoveWait wait) {
     Record({.kind = Operation::Kind::Moved, .window = window, .values = {x, y, width, height}});
     if (!Exists(window))
         return;
@@ -252,7 +252,8 @@ void Desktop::Move(platform::WindowHandle window, std::int32_t x, std::int32_t y
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(from) +
                                          static_cast<std::uint32_t>(span));
     };
-    platform::Rect rect{x, y, edge(x, width), edge(y, height)};
+    const platform::Rect target{x, y, edge(x, width), edge(y, height)};
+    platform::Rect rect = target;
     const std::size_t monitor = MonitorIndexOf(rect);
     const std::int32_t scale = monitor < monitorScales.size() ? monitorScales[monitor] : 100;
     if (scale != w.scale && w.scale > 0) {
@@ -260,6 +261,12 @@ void Desktop::Move(platform::WindowHandle window, std::int32_t x, std::int32_t y
         rect.bottom = edge(y, static_cast<std::int32_t>(std::int64_t{height} * scale / w.scale));
         w.scale = scale;
     }
+    if (std::int64_t{rect.right} - rect.left > w.maxWidth)
+        rect.right = edge(x, w.maxWidth);
+    if (std::int64_t{rect.bottom} - rect.top > w.maxHeight)
+        rect.bottom = edge(y, w.maxHeight);
+    if (wait == MoveWait::UntilPlaced && rect != target && rect == w.rect)
+        Advance(1000);
     w.rect = rect;
     // A maximised or minimised window is moved where it is shown; its normal
     // rectangle stays.
@@ -316,9 +323,13 @@ void Desktop::Show(platform::WindowHandle window, std::int32_t showCmd) {
 }
 
 platform::WindowHandle Desktop::Below(platform::WindowHandle window) const {
+    ++belowSteps_;
     for (std::size_t i = 0; i < zOrder_.size(); ++i) {
-        if (zOrder_[i] == window)
-            return i + 1 < zOrder_.size() ? zOrder_[i + 1] : nullptr;
+        if (zOrder_[i] != window)
+            continue;
+        if (i + 1 < zOrder_.size())
+            return zOrder_[i + 1];
+        return belowSteps_ < kLoopingChainEnd ? zChainLoopsTo : nullptr;
     }
     return nullptr;
 }
@@ -460,7 +471,12 @@ void PostCloseRequest(WindowHandle window) {
 
 void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
                   std::int32_t height) {
-    sim::Desktop::Current().Move(window, x, y, width, height);
+    sim::Desktop::Current().Move(window, x, y, width, height, sim::Desktop::MoveWait::UntilPlaced);
+}
+
+void MoveWindowAgainTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
+                       std::int32_t height) {
+    sim::Desktop::Current().Move(window, x, y, width, height, sim::Desktop::MoveWait::UntilHandled);
 }
 
 void ShowWindowAs(WindowHandle window, std::int32_t showCmd) {

@@ -70,6 +70,31 @@ bool MatchFrom(const std::string& name, std::size_t n, const std::string& patter
     return n == name.size();
 }
 
+// The 8.3 alias the system gives a name that is no 8.3 name itself ("" for
+// one that is): up to six characters of the base, "~1", and the first three
+// of the last extension ("notes.txtold" -> "NOTES~1.TXT"). Here the letters
+// keep their case and the number is always 1: only matching, which ignores
+// case, looks at aliases.
+std::string ShortAlias(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? "" : name.substr(dot + 1);
+    if (!base.empty() && base.size() <= 8 && extension.size() <= 3 &&
+        base.find_first_of(". ") == std::string::npos && extension.find(' ') == std::string::npos)
+        return std::string();
+    std::string alias;
+    for (char c : base) {
+        if (c != '.' && c != ' ' && alias.size() < 6)
+            alias += c;
+    }
+    alias += "~1";
+    if (!extension.empty())
+        alias += '.';
+    for (std::size_t i = 0; i < extension.size() && i < 3; ++i)
+        alias += extension[i];
+    return alias;
+}
+
 // Writes all of `data` to `fd`, retrying short writes; false on an error.
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -107,6 +132,7 @@ std::filesystem::path FileSystem::HostPath(const std::string& path) const {
 
 void FileSystem::ClearFaults() {
     failWriteAfter_.reset();
+    writeAtFailed_ = false;
     failReadAfter_.reset();
     failFlush_ = false;
     failRename_ = false;
@@ -121,10 +147,15 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
     if (fd < 0) {
         return std::nullopt;
     }
+    std::optional<std::string> content = ReadFrom(fd);
+    ::close(fd);
+    return content;
+}
+
+std::optional<std::string> FileSystem::ReadFrom(int fd) const {
     struct stat info {};
     // Opening a folder for reading succeeds on Linux; on Windows it does not.
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::lseek(fd, 0, SEEK_SET) != 0) {
         return std::nullopt;
     }
     std::string content(static_cast<std::size_t>(info.st_size), '\0');
@@ -154,7 +185,6 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
             continue;
         }
         if (n < 0 || (failed && n > 0)) {
-            ::close(fd);
             return std::nullopt;
         }
         if (n == 0) {
@@ -165,12 +195,12 @@ std::optional<std::string> FileSystem::ReadWholeFile(const std::string& path) co
         }
         got += static_cast<std::size_t>(n);
     }
-    ::close(fd);
     content.resize(got);
     return content;
 }
 
-FileSystem::Replacement FileSystem::Replace(const std::string& path, const std::string& content) {
+platform::Replacement FileSystem::TryReplaceWholeFile(const std::string& path,
+                                                      const std::string& content) {
     ++replaceCount_;
     const std::filesystem::path target = HostPath(path);
     // The target's name plus the program's own suffix, as on Windows: beside
@@ -180,11 +210,12 @@ FileSystem::Replacement FileSystem::Replace(const std::string& path, const std::
     temporary += platform::kReplacementSuffix;
 
     if (failCreateTemporary_) {
-        return Replacement::Refused;
+        return platform::Replacement::Refused;
     }
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return errno == EACCES || errno == EISDIR ? Replacement::Refused : Replacement::Failed;
+        return errno == EACCES || errno == EISDIR ? platform::Replacement::Refused
+                                                  : platform::Replacement::Failed;
     }
     bool ok;
     if (failWriteAfter_) {
@@ -206,51 +237,40 @@ FileSystem::Replacement FileSystem::Replace(const std::string& path, const std::
         std::error_code error;
         refused = holdTarget_ || std::filesystem::is_directory(target, error);
         if (!refused && ::rename(temporary.c_str(), target.c_str()) == 0) {
-            return Replacement::Done;
+            return platform::Replacement::Done;
         }
     }
     ::unlink(temporary.c_str());
-    return refused ? Replacement::Refused : Replacement::Failed;
+    return refused ? platform::Replacement::Refused : platform::Replacement::Failed;
 }
 
 bool FileSystem::ReplaceWholeFile(const std::string& path, const std::string& content) {
-    return Replace(path, content) == Replacement::Done;
+    return TryReplaceWholeFile(path, content) == platform::Replacement::Done;
 }
 
-bool FileSystem::ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content) {
-    const Replacement result = Replace(path, content);
-    if (result != Replacement::Refused) {
-        return result == Replacement::Done;
+int FileSystem::OpenForWriting(const std::string& path) {
+    // A folder cannot be opened for writing, here as on Windows.
+    return ::open(HostPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+}
+
+bool FileSystem::WriteAt(int fd, std::uint64_t offset, const std::string& bytes) {
+    std::size_t size = bytes.size();
+    bool fails = false;
+    if (failWriteAfter_ && !writeAtFailed_ && *failWriteAfter_ < size) {
+        size = *failWriteAfter_;
+        fails = true;
+        writeAtFailed_ = true;
     }
-    // As the real backend: the old bytes read first, the new ones written
-    // over them, the end set after; on a failure the old bytes go back.
-    // Opening a folder for writing fails here as on Windows.
-    const std::filesystem::path target = HostPath(path);
-    const std::optional<std::string> old = ReadWholeFile(path);
-    std::error_code error;
-    int fd = old || !std::filesystem::exists(target, error)
-                 ? ::open(target.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)
-                 : -1;
-    if (fd < 0) {
-        return false;
-    }
-    auto putFromStart = [fd](const std::string& bytes, std::size_t failAfter) {
-        const bool fails = failAfter < bytes.size();
-        return ::lseek(fd, 0, SEEK_SET) == 0 &&
-               WriteAll(fd, bytes.data(), fails ? failAfter : bytes.size()) && !fails &&
-               ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
-    };
-    // The injected error strikes the new content only: the old bytes need no
-    // room that they did not have.
-    bool ok = putFromStart(content, failWriteAfter_.value_or(content.size())) && !failFlush_ &&
-              ::fsync(fd) == 0;
-    if (!ok && putFromStart(old.value_or(""), SIZE_MAX)) {
-        ::fsync(fd);
-    }
-    if (::close(fd) != 0) {
-        ok = false;
-    }
-    return ok;
+    return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset) &&
+           WriteAll(fd, bytes.data(), size) && !fails;
+}
+
+bool FileSystem::SetEnd(int fd, std::uint64_t size) {
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
+bool FileSystem::Flush(int fd) {
+    return !failFlush_ && ::fsync(fd) == 0;
 }
 
 bool FileSystem::IsDirectory(const std::string& path) const {
@@ -283,7 +303,9 @@ std::vector<std::string> FileSystem::ListMatchingEntries(const std::string& patt
     }
     for (const auto& entry : it) {
         std::string name = entry.path().filename().string();
-        if (MatchesPattern(name, filePattern)) {
+        const std::string alias = ShortAlias(name);
+        if (MatchesPattern(name, filePattern) ||
+            (!alias.empty() && MatchesPattern(alias, filePattern))) {
             names.push_back(std::move(name));
         }
     }
@@ -348,9 +370,46 @@ bool ReplaceWholeFile(const std::string& path, const std::string& content) {
     return files != nullptr && files->ReplaceWholeFile(path, content);
 }
 
-bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content) {
+Replacement TryReplaceWholeFile(const std::string& path, const std::string& content) {
     sim::FileSystem* files = sim::CurrentFileSystem();
-    return files != nullptr && files->ReplaceOrOverwriteWholeFile(path, content);
+    return files != nullptr ? files->TryReplaceWholeFile(path, content) : Replacement::Failed;
+}
+
+// The simulated open file: a host descriptor.
+struct FileTag {
+    int fd;
+};
+
+OpenFile OpenForWriting(const std::string& path) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    const int fd = files != nullptr ? files->OpenForWriting(path) : -1;
+    return fd < 0 ? nullptr : new FileTag{fd};
+}
+
+std::optional<std::string> ReadOpenFile(OpenFile file) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr ? files->ReadFrom(file->fd) : std::nullopt;
+}
+
+bool WriteAt(OpenFile file, std::uint64_t offset, const std::string& bytes) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr && files->WriteAt(file->fd, offset, bytes);
+}
+
+bool SetFileEnd(OpenFile file, std::uint64_t size) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr && files->SetEnd(file->fd, size);
+}
+
+bool FlushFile(OpenFile file) {
+    sim::FileSystem* files = sim::CurrentFileSystem();
+    return files != nullptr && files->Flush(file->fd);
+}
+
+bool CloseFile(OpenFile file) {
+    const bool closed = ::close(file->fd) == 0;
+    delete file;
+    return closed;
 }
 
 void RemoveInterruptedReplacements(const std::string& pattern) {

@@ -12,6 +12,7 @@
 // on a null or vanished window, so a test can assert on exactly what was done.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -40,6 +41,10 @@ struct Window {
     // window (with its children) is gone afterwards.
     bool closesWhenPlacementQueried = false;
     platform::Rect rect{0, 0, 800, 600};  // the current rectangle
+    // The size the system lets it have (on Windows the screen's, plus its
+    // borders): a move to a larger one gets this.
+    std::int32_t maxWidth = INT32_MAX;
+    std::int32_t maxHeight = INT32_MAX;
     bool rectQueryFails = false;
     bool visible = true;
     bool topmost = false;
@@ -152,6 +157,12 @@ public:
     // That monitor's index, or monitors.size() when there is none.
     std::size_t MonitorIndexOf(const platform::Rect& screen) const;
     std::vector<std::pair<std::string, std::string>> errorBoxes;  // text, caption
+    // A fault: below the bottom window comes this one again, as when windows
+    // change while the Z chain is walked. So that a walk with no bound of its
+    // own still ends, the chain ends after kLoopingChainEnd steps.
+    platform::WindowHandle zChainLoopsTo = nullptr;
+    static constexpr int kLoopingChainEnd = 10000;
+    int BelowSteps() const { return belowSteps_; }  // calls of NextWindowBelow
 
     // ---- the seam's operations (called from platform.h's functions) ----
     std::vector<platform::WindowHandle> TopLevelWindows() const { return zOrder_; }
@@ -159,8 +170,13 @@ public:
     platform::WindowHandle FindChild(platform::WindowHandle parent,
                                      const std::string& className) const;
     void PostClose(platform::WindowHandle window);
+    // Waits as the real backend does, in virtual time: the first move until
+    // the window stands at the target or has moved at all, which a window
+    // its size limit keeps elsewhere never does (a second passes); a move
+    // again only until the window's thread has handled it, which it does at once.
+    enum class MoveWait { UntilPlaced, UntilHandled };
     void Move(platform::WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
-              std::int32_t height);
+              std::int32_t height, MoveWait wait);
     void Show(platform::WindowHandle window, std::int32_t showCmd);
     platform::WindowHandle Below(platform::WindowHandle window) const;
     void SetTopmost(platform::WindowHandle window, bool topmost);
@@ -187,6 +203,7 @@ private:
     bool launchFails_ = false;
     std::vector<Launch> launches_;
     std::vector<Operation> log_;
+    mutable int belowSteps_ = 0;
 
     bool realClock_ = false;
     bool localTimeFails_ = false;

@@ -4,18 +4,22 @@
 // A path such as "save\\x.txt" resolves below the root: each backslash
 // becomes the host separator, except the second byte of a Shift-JIS
 // character (the model is a system with code page 932). Patterns match like
-// "*.txt" on Windows without short names: '*' and '?' as wildcards, ASCII
-// letters compared without regard to case, folders included.
+// "*.txt" on a Windows volume with short names: '*' and '?' as wildcards,
+// ASCII letters compared without regard to case, folders included, and a name
+// is also found by its 8.3 alias ("x.txtx" by "X~1.TXT").
 //
 // Faults stay armed until ClearFaults(), so a test can make every attempt
 // fail and then let the next one through.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace sim {
 
@@ -30,12 +34,15 @@ public:
     // ---- Fault injection ----
     // ReplaceWholeFile puts at most `bytes` bytes into its temporary file and
     // then gets a write error, also when the content is no longer than that
-    // (a full disk, or an error the system reports late). The in-place write
-    // of ReplaceOrOverwriteWholeFile puts `bytes` bytes of a longer content
-    // and then gets the error; the old bytes it puts back then go through.
-    void FailWriteAfter(std::size_t bytes) { failWriteAfter_ = bytes; }
-    // ReplaceWholeFile (and the in-place write) writes everything, then fails
-    // to flush it.
+    // (a full disk, or an error the system reports late). The first WriteAt
+    // after this that has more bytes puts `bytes` of them and gets the error;
+    // later ones (the old bytes put back) go through.
+    void FailWriteAfter(std::size_t bytes) {
+        failWriteAfter_ = bytes;
+        writeAtFailed_ = false;
+    }
+    // ReplaceWholeFile, and every Flush, writes everything, then fails to
+    // flush it.
     void FailFlush() { failFlush_ = true; }
     // ReplaceWholeFile writes and flushes, then fails to move the temporary
     // file over the target (an error of the disk, not another program's hold).
@@ -49,8 +56,8 @@ public:
     void FailCreateDirectory() { failCreateDirectory_ = true; }
     // ListMatchingEntries finds nothing, as when FindFirstFileA fails.
     void FailListing() { failListing_ = true; }
-    // ReadWholeFile gets `bytes` bytes of the file and then a read error (a
-    // failing disk or a dropped network share).
+    // ReadWholeFile and ReadFrom get `bytes` bytes of the file and then a read
+    // error (a failing disk or a dropped network share).
     void FailReadAfter(std::size_t bytes) { failReadAfter_ = bytes; }
     void ClearFaults();
 
@@ -61,19 +68,22 @@ public:
     // ---- The operations behind platform.h ----
     std::optional<std::string> ReadWholeFile(const std::string& path) const;
     bool ReplaceWholeFile(const std::string& path, const std::string& content);
-    bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content);
+    platform::Replacement TryReplaceWholeFile(const std::string& path, const std::string& content);
+    // The in-place calls, on a host descriptor; OpenForWriting gives -1 on failure.
+    int OpenForWriting(const std::string& path);
+    std::optional<std::string> ReadFrom(int fd) const;
+    bool WriteAt(int fd, std::uint64_t offset, const std::string& bytes);
+    bool SetEnd(int fd, std::uint64_t size);
+    bool Flush(int fd);
     bool IsDirectory(const std::string& path) const;
     bool CreateDirectoryAt(const std::string& path);
     std::vector<std::string> ListMatchingEntries(const std::string& pattern) const;
     void RemoveInterruptedReplacements(const std::string& pattern);
 
 private:
-    // Refused: no replacement could be made, but the target may be writable.
-    enum class Replacement { Done, Failed, Refused };
-    Replacement Replace(const std::string& path, const std::string& content);
-
     std::filesystem::path root_;
     std::optional<std::size_t> failWriteAfter_;
+    bool writeAtFailed_ = false;
     std::optional<std::size_t> failReadAfter_;
     bool failFlush_ = false;
     bool failRename_ = false;

@@ -57,8 +57,6 @@ DWORD MoveOver(const std::string& from, const std::string& to) {
     return error;
 }
 
-enum class Replacement { Done, Failed, Refused };
-
 // The atomic replacement. Refused means it could not be made but the target
 // itself was not the reason for it to fail: no file could be created beside
 // it, or the move over it was refused while something held it open. Failed
@@ -124,45 +122,15 @@ bool ReadAll(HANDLE file, std::string& content) {
     }
 }
 
-// `content` from the file's first byte on, and the end of the file after it.
-bool PutFromStart(HANDLE file, const std::string& content) {
-    LARGE_INTEGER start{};
-    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteAll(file, content) &&
-           SetEndOfFile(file);
+// Moves the file pointer to `offset` from the start.
+bool SeekTo(HANDLE file, std::uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != FALSE;
 }
 
-// The file written where it is. Emptying it first would leave, after a
-// failure part-way, an empty file and every setting back at its default; a
-// plain overwrite would leave new bytes over old ones, which can tear a line
-// into a value that is neither ("AutoSaveTime=5" over "AutoSaveTime=1440"
-// reads 5440). So the old bytes are read first, the new ones written over
-// them and only then the end set; when anything fails, the old bytes go back
-// where they were and the end at their length. A write error here is in
-// practice a full disk as the file grows, and the old bytes need no new room.
-// Not covered: the power lost or the process killed while the new bytes are
-// going in, or a disk that also refuses the old bytes back, which leave a
-// mixture. Opened with OPEN_ALWAYS because CREATE_ALWAYS refuses an existing
-// hidden or system file; sharing reads and writes, so a program that holds
-// the file open for writing does not lock us out.
-bool Overwrite(const std::string& path, const std::string& content) {
-    HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    std::string old;
-    bool ok = ReadAll(file, old);
-    if (ok) {
-        ok = PutFromStart(file, content) && FlushFileBuffers(file);
-        if (!ok && PutFromStart(file, old)) {
-            FlushFileBuffers(file);
-        }
-    }
-    if (!CloseHandle(file)) {
-        ok = false;
-    }
-    return ok;
+HANDLE ToHandle(OpenFile file) {
+    return reinterpret_cast<HANDLE>(file);
 }
 
 // The folder part of `path` with its final backslash, or "" for a bare name.
@@ -229,16 +197,41 @@ bool ReplaceWholeFile(const std::string& path, const std::string& content) {
     return Replace(path, content) == Replacement::Done;
 }
 
-bool ReplaceOrOverwriteWholeFile(const std::string& path, const std::string& content) {
-    switch (Replace(path, content)) {
-        case Replacement::Done:
-            return true;
-        case Replacement::Refused:
-            return Overwrite(path, content);
-        case Replacement::Failed:
-            break;
-    }
-    return false;
+Replacement TryReplaceWholeFile(const std::string& path, const std::string& content) {
+    return Replace(path, content);
+}
+
+OpenFile OpenForWriting(const std::string& path) {
+    // OPEN_ALWAYS because CREATE_ALWAYS refuses an existing hidden or system
+    // file; sharing reads and writes, so a program that holds the file open
+    // for writing does not lock us out.
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : reinterpret_cast<OpenFile>(file);
+}
+
+std::optional<std::string> ReadOpenFile(OpenFile file) {
+    std::string content;
+    if (!SeekTo(ToHandle(file), 0) || !ReadAll(ToHandle(file), content))
+        return std::nullopt;
+    return content;
+}
+
+bool WriteAt(OpenFile file, std::uint64_t offset, const std::string& bytes) {
+    return SeekTo(ToHandle(file), offset) && WriteAll(ToHandle(file), bytes);
+}
+
+bool SetFileEnd(OpenFile file, std::uint64_t size) {
+    return SeekTo(ToHandle(file), size) && SetEndOfFile(ToHandle(file));
+}
+
+bool FlushFile(OpenFile file) {
+    return FlushFileBuffers(ToHandle(file)) != FALSE;
+}
+
+bool CloseFile(OpenFile file) {
+    return CloseHandle(ToHandle(file)) != FALSE;
 }
 
 void RemoveInterruptedReplacements(const std::string& pattern) {

@@ -267,6 +267,19 @@ void MoveWindowTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int3
     });
 }
 
+void MoveWindowAgainTo(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
+                       std::int32_t height) {
+    const HWND hwnd = ToHwnd(window);
+    const UnawareDpiScope unaware;
+    // Where the system limits the size (a record wider than the screen, a
+    // zero size) the window stands where the first move left it, neither at
+    // the target nor moved by this one: waiting for either would cost the
+    // whole wait per window.
+    if (SetWindowPos(hwnd, nullptr, x, y, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS))
+        AwaitQueued(hwnd);
+}
+
 void ShowWindowAs(WindowHandle window, std::int32_t showCmd) {
     const HWND hwnd = ToHwnd(window);
     const int before = ShowState(hwnd);

@@ -10,6 +10,8 @@ std::optional<std::u16string> KnownHost(std::u16string_view host) {
         return u"xn--3e0b707e.example";
     if (host == u"bad\u00E9.example")
         return u"bad\u00E9";  // not ASCII: no use
+    if (host == u"ascii.example")
+        return u"xn--not-asked.example";  // an ASCII host must not be sent here
     return std::nullopt;
 }
 
@@ -39,9 +41,27 @@ TEST(AddressAsUri, NonAsciiIsPercentEncodedAndTheHostGoesThroughIdna) {
         {u"\\\\\uD55C\uAD6D.example\\share\\\u00E9", "file://xn--3e0b707e.example/share/%C3%A9"},
         {u"http://a/" + std::u16string(200, u'\uD55C'),
          "http://a/" + Repeated("%ED%95%9C", 112)},  // 1017 bytes: one more passes 1023
+        {u"http://a/abcdef" + std::u16string(200, u'\uD55C'),
+         "http://a/abcdef" + Repeated("%ED%95%9C", 112)},  // exactly 1023 bytes
+        {u"http://a/\U00020BB7", "http://a/%F0%A0%AE%B7"},
+        {u"http://a/\u0080\u07FF\u0800", "http://a/%C2%80%DF%BF%E0%A0%80"},
+        {u"C:/x/\u00FC", "file:///C:/x/%C3%BC"},
+        {u"C:\\9~\\\u00FC", "file:///C:/9~/%C3%BC"},
+        {u"\\dir\\\u00FC", "\\dir\\%C3%BC"},
+        {u"http://\uD55C\uAD6D.example?q=1", "http://xn--3e0b707e.example?q=1"},
+        {u"http://\uD55C\uAD6D.example#top", "http://xn--3e0b707e.example#top"},
+        {u"mailto:jos\u00E9@\uD55C\uAD6D.example", "mailto:jos%C3%A9@%ED%95%9C%EA%B5%AD.example"},
+        {u"about:\u00FCber", "about:%C3%BCber"},
+        {u"git+https://\uD55C\uAD6D.example/", "git+https://xn--3e0b707e.example/"},
+        {u"http://a@b@\uD55C\uAD6D.example/", "http://a@b@xn--3e0b707e.example/"},
+        {u"http://ascii.example/\u00E9", "http://ascii.example/%C3%A9"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(platform::AddressAsUri(c.address, KnownHost), c.uri);
+    // Text that ends in a high surrogate whose low half lies just past its end.
+    const std::u16string_view cut = u"http://a/x\xD800\xDC00";
+    EXPECT_EQ(platform::AddressAsUri(cut.substr(0, cut.size() - 1), KnownHost),
+              "http://a/x%EF%BF%BD");
 }
 
 }  // namespace

@@ -180,6 +180,8 @@ TEST_F(SnapshotFiles, NewestIsTheGreatestName) {
     Put("save\\20050101000000.txt", "[0]\r\ntitle=new year\r\n");
     Put("save\\20041231235959.txt", "[0]\r\ntitle=old year\r\n");
     Put("save\\20060101000000.txt.bak", "[0]\r\ntitle=not a snapshot\r\n");
+    // Found through its 8.3 alias "200801~1.TXT", which ends as the pattern does.
+    Put("save\\20080101000000.txtold", "[0]\r\ntitle=not a snapshot either\r\n");
     // The pattern ignores letter case.
     Put("save\\20070101000000.TXT", "[0]\r\ntitle=upper case\r\n");
     EXPECT_EQ(ListSnapshotFiles(),

@@ -83,6 +83,9 @@ TEST(ReadFaults, ASnapshotCutAtAnyByteRestoresNothing) {
         files.FailReadAfter(k);
         ASSERT_TRUE(ReadSnapshotFile(path).empty()) << "read failing after " << k << " bytes";
         ASSERT_TRUE(ReadNewestSnapshot().empty()) << k;
+        BrowserWindowList kept = ThreeWindows();
+        ASSERT_FALSE(ReadSnapshotFile(path, kept));
+        ASSERT_EQ(kept, ThreeWindows()) << "a failed read leaves the list as it was";
     }
     files.FailReadAfter(size);
     EXPECT_EQ(ReadSnapshotFile(path), ThreeWindows());

@@ -48,16 +48,17 @@ TEST(SimFiles, ShiftJisNamesAreNotSplitAtTheirSecondByte) {
     EXPECT_TRUE(platform::IsDirectory("\x83\x5C"));
 }
 
-// Unlike Windows with short names, where "x.txtx" has the alias "X~1.TXT".
-TEST(SimFiles, ListingMatchesLongNamesOnly) {
+// As Windows with short names, where "x.txtx" has the alias "X~1.TXT".
+TEST(SimFiles, ListingMatchesLongNamesAndTheirAliases) {
     TestFolder folder;
     ASSERT_TRUE(platform::CreateDirectoryAt("save"));
     for (const char* name : {"a.txt", "B.TXT", "c.Txt", "x.txtx", "y.txt.tmp", "txt", ".txt"}) {
         ASSERT_TRUE(platform::ReplaceWholeFile(std::string("save\\") + name, "x")) << name;
     }
     ASSERT_TRUE(platform::CreateDirectoryAt("save\\folder.txt"));
-    EXPECT_EQ(Sorted(platform::ListMatchingEntries("save\\*.txt")),
-              (std::vector<std::string>{".txt", "B.TXT", "a.txt", "c.Txt", "folder.txt"}));
+    EXPECT_EQ(
+        Sorted(platform::ListMatchingEntries("save\\*.txt")),
+        (std::vector<std::string>{".txt", "B.TXT", "a.txt", "c.Txt", "folder.txt", "x.txtx"}));
     EXPECT_TRUE(platform::ListMatchingEntries("missing\\*.txt").empty());
     EXPECT_EQ(platform::ListMatchingEntries("*.TXT"), std::vector<std::string>{});
 }

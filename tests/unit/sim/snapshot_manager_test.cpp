@@ -147,7 +147,12 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
                                              {"1", "none", "no-window", 20, 20, 100, 100, 1},
                                              {"2", "hidden", "http://h/", 30, 30, 100, 100, 0},
                                              {"3", "elsewhere", "other-process", 40, 40, 9, 9, 1},
-                                             {"4", "two", "two-frames", 50, 50, 100, 100, 3}});
+                                             {"4", "two", "two-frames", 50, 50, 100, 100, 3},
+                                             {"5", "s4", "show-4", 60, 60, 100, 100, 4},
+                                             {"6", "s5", "show-5", 60, 60, 100, 100, 5},
+                                             {"7", "s7", "show-7", 60, 60, 100, 100, 7},
+                                             {"8", "s9", "show-9", 60, 60, 100, 100, 9},
+                                             {"9", "s11", "show-11", 60, 60, 100, 100, 11}});
     // A frame whose owner cannot be read: it must not match a failed start.
     desktop_.AddWindow({.className = "IEFrame", .title = "orphan", .pid = 0});
     WindowHandle older = nullptr;
@@ -178,14 +183,23 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
     WindowHandle a = FrameStartedFor("http://a/");
     WindowHandle hidden = FrameStartedFor("http://h/");
     ASSERT_TRUE(a && hidden && older);
-    EXPECT_EQ(
-        Lines(Kind::Moved),
-        (std::vector<std::string>{Move(a, 10, 10, 100, 100), Move(a, 10, 10, 100, 100),
-                                  Move(hidden, 30, 30, 100, 100), Move(hidden, 30, 30, 100, 100),
-                                  Move(older, 50, 50, 100, 100), Move(older, 50, 50, 100, 100)}));
-    EXPECT_EQ(Lines(Kind::Shown), (std::vector<std::string>{Show(a, 1), Show(older, 3)}));
-    EXPECT_EQ(Lines(Kind::Stacked), std::vector<std::string>{"stack " + sim::Desktop::Name(a) +
-                                                             " " + sim::Desktop::Name(older)});
+    std::vector<std::string> moved{Move(a, 10, 10, 100, 100),      Move(a, 10, 10, 100, 100),
+                                   Move(hidden, 30, 30, 100, 100), Move(hidden, 30, 30, 100, 100),
+                                   Move(older, 50, 50, 100, 100),  Move(older, 50, 50, 100, 100)};
+    std::vector<std::string> shown{Show(a, 1), Show(older, 3)};
+    std::string stacked = "stack " + sim::Desktop::Name(a) + " " + sim::Desktop::Name(older);
+    // Shown on the desktop by 4, 5 and 9, so stacked; minimised by 7 and 11, so not.
+    for (int style : {4, 5, 7, 9, 11}) {
+        WindowHandle w = FrameStartedFor("show-" + std::to_string(style));
+        ASSERT_NE(w, nullptr);
+        moved.insert(moved.end(), 2, Move(w, 60, 60, 100, 100));
+        shown.push_back(Show(w, style));
+        if (style != 7 && style != 11)
+            stacked += " " + sim::Desktop::Name(w);
+    }
+    EXPECT_EQ(Lines(Kind::Moved), moved);
+    EXPECT_EQ(Lines(Kind::Shown), shown);
+    EXPECT_EQ(Lines(Kind::Stacked), std::vector<std::string>{stacked});
 }
 
 TEST_F(Manager, FailedStartsAreSkipped) {
@@ -516,6 +530,12 @@ TEST_F(ManagerTopmost, NoVisibleWindowBelowLeavesItOff) {
     // A visible window above the program's frame does not count.
     desktop_.AddWindow({.className = "Above"});
     EXPECT_EQ(manager.ToggleTopmost(), 0);
+    EXPECT_TRUE(Lines(Kind::TopmostSet).empty());
+
+    // A chain that loops back to the frame ends the walk as "none found".
+    desktop_.zChainLoopsTo = main_;
+    EXPECT_EQ(manager.ToggleTopmost(), 0);
+    EXPECT_LE(desktop_.BelowSteps(), 20);
     EXPECT_TRUE(Lines(Kind::TopmostSet).empty());
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "storage/profile_document.h"
 #include "support/test_folder.h"
 
 namespace {
@@ -46,8 +47,7 @@ TEST(Win32Files, AHeldFileIsOverwrittenWhereItsSharingAllows) {
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         EXPECT_FALSE(platform::ReplaceWholeFile("Pelorin.ini", "new"));
-        EXPECT_EQ(platform::ReplaceOrOverwriteWholeFile("Pelorin.ini", "new"),
-                  std::string(c.after) == "new");
+        EXPECT_EQ(ReplaceOrOverwriteWholeFile("Pelorin.ini", "new"), std::string(c.after) == "new");
         CloseHandle(held);
         EXPECT_EQ(platform::ReadWholeFile("Pelorin.ini"), c.after);
         EXPECT_EQ(platform::ListMatchingEntries("*"), std::vector<std::string>{"Pelorin.ini"});
@@ -91,7 +91,7 @@ TEST(Win32Files, AReplacedFileKeepsItsHiddenAndSystemAttributes) {
         TestFolder folder;
         ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", "old"));
         ASSERT_TRUE(SetFileAttributesA("Pelorin.ini", attributes));
-        ASSERT_TRUE(platform::ReplaceOrOverwriteWholeFile("Pelorin.ini", "new"));
+        ASSERT_TRUE(ReplaceOrOverwriteWholeFile("Pelorin.ini", "new"));
         ASSERT_TRUE(platform::ReplaceWholeFile("Pelorin.ini", "newer"));
         EXPECT_EQ(GetFileAttributesA("Pelorin.ini") & attributes, attributes);
         EXPECT_EQ(platform::ReadWholeFile("Pelorin.ini"), "newer");
