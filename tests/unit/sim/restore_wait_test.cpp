@@ -18,12 +18,15 @@ TEST(RestoreWaits, TheWholeCreateWaitFollowsEveryStart) {
         const char* what;
         std::vector<std::uint32_t> launchTakes;
         std::size_t sessionEndsAfter = 0;  // starts; 0: it does not end
+        // Announced before the restore, and no end came.
+        bool announcedBefore = false;
     };
     const Case cases[] = {
         {"instant launches", {0, 0, 0}},
         {"slow launches", {120, 299, 1}},
         {"launches as long as the wait or longer", {300, 450, 10}},
         {"the session ends after the second start: no third", {0, 0, 0}, 2},
+        {"an end announced before, which never came, stops nothing", {0, 0, 0}, 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -40,8 +43,10 @@ TEST(RestoreWaits, TheWholeCreateWaitFollowsEveryStart) {
         desktop.OnLaunch([&](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
             d.Advance(c.launchTakes[next++]);
             d.AddBrowserFrame(pid, "", arg);
-            manager.SessionEnding = next == c.sessionEndsAfter;
+            if (next == c.sessionEndsAfter)
+                manager.SessionEnding = true;
         });
+        manager.SessionEnding = c.announcedBefore;
         manager.CreateWait = 300;
         manager.ResizeWait = 500;
         manager.Restore(std::string());
