@@ -128,6 +128,12 @@ TEST_F(ShellStartupTest, CreatesTheSaveFolderAndAddsTheIconAtStart) {
     EXPECT_EQ(GetClassLongPtrA(pelorin_.Frame(), GCLP_HICON), 0u);
     EXPECT_EQ(GetWindowLongA(pelorin_.Frame(), GWL_STYLE) & WS_OVERLAPPEDWINDOW,
               static_cast<LONG>(WS_OVERLAPPEDWINDOW));
+    // Asked to end before the browsers, which keep the default 0x280.
+    PelorinProbe probe(pelorin_.Frame());
+    const std::optional<LONG> level = probe.ShutdownLevel(pelorin_.Frame());
+    ASSERT_TRUE(level.has_value()) << "pelorin_probe.dll did not answer";
+    EXPECT_GE(*level, 0x300);
+    EXPECT_LE(*level, 0x3FF);
 }
 
 // A file named save blocks the folder: the error box, then a resident
