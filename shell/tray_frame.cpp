@@ -301,6 +301,7 @@ LRESULT CTrayFrame::OnTrayNotifyInDialog(LPARAM mouseEvent) {
 // become the newest snapshot in place of the one being restored.
 bool CTrayFrame::OnQueryEndSession(LPARAM) {
     Manager.SessionEnding = true;
+    sessionSaved_ = false;
     try {
         if (Manager.Save != 0 && !restoring_) {
             const fw::CurrentDirectoryScope inOwnFolder(ownFolder_);

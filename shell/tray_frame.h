@@ -90,7 +90,7 @@ private:
     bool menuUp_ = false;
     bool restoring_ = false;
     std::vector<MSG> deferred_;
-    // The session's end query wrote the snapshot, or found it written.
+    // The last end-of-session query wrote the snapshot, or found it written.
     bool sessionSaved_ = false;
     // The exit under way is the one the system asked for.
     bool closingForTheSystem_ = false;
