@@ -1,5 +1,7 @@
 #include "platform/address_uri.h"
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 
@@ -129,12 +131,26 @@ std::size_t SchemeLength(std::u16string_view text) {
     return 0;
 }
 
+bool IsDrivePath(std::u16string_view path) {
+    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' &&
+           (path[2] == '\\' || path[2] == '/');
+}
+
+int HexValue(char16_t c) {
+    if (IsAsciiDigit(c))
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
 // "C:\dir\x" -> "file:///C:/dir/x" and "\\server\share\x" ->
 // "file://server/share/x", the forms a browser itself shows for such paths;
 // empty when `address` is no local path.
 std::u16string FileUriOf(std::u16string_view address) {
-    const bool drive = address.size() >= 3 && IsAsciiLetter(address[0]) && address[1] == ':' &&
-                       (address[2] == '\\' || address[2] == '/');
+    const bool drive = IsDrivePath(address);
     const bool share = address.size() >= 3 && address.substr(0, 2) == u"\\\\";
     if (!drive && !share)
         return std::u16string();
@@ -176,6 +192,49 @@ std::string AddressAsUri(std::u16string_view address, const HostToAscii& hostToA
     }
     AppendEscaped(out, address.substr(at), inPath);
     return out.Take();
+}
+
+std::optional<std::u16string> LocalPathOf(std::u16string_view address) {
+    std::u16string path;
+    if (IsDrivePath(address) || address.substr(0, 2) == u"\\\\") {
+        path = address;
+    } else {
+        constexpr std::u16string_view kLocal = u"file:///";
+        constexpr std::u16string_view kShare = u"file://";
+        if (address.size() < kShare.size() ||
+            !std::equal(kShare.begin(), kShare.end(), address.begin(), [](char16_t a, char16_t b) {
+                return a == (b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b);
+            })) {
+            return std::nullopt;
+        }
+        const bool local = address.substr(kShare.size(), 1) == u"/";
+        const std::u16string_view rest = address.substr(local ? kLocal.size() : kShare.size());
+        if (local ? !IsDrivePath(rest) : rest.empty())
+            return std::nullopt;
+        if (!local)
+            path = u"\\\\";
+        for (std::size_t at = 0; at < rest.size(); ++at) {
+            const char16_t c = rest[at];
+            if (c == '?' || c == '#')
+                return std::nullopt;
+            if (c != '%') {
+                path += c;
+                continue;
+            }
+            const int high = at + 2 < rest.size() ? HexValue(rest[at + 1]) : -1;
+            const int low = high >= 0 ? HexValue(rest[at + 2]) : -1;
+            // An escaped byte past ASCII is of an unknown code page.
+            if (low < 0 || high >= 8)
+                return std::nullopt;
+            path += char16_t(high * 16 + low);
+            at += 2;
+        }
+    }
+    for (char16_t& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
 }
 
 }  // namespace platform

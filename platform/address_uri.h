@@ -31,4 +31,12 @@ using HostToAscii = std::function<std::optional<std::u16string>(std::u16string_v
 // character's escapes or inside the host.
 std::string AddressAsUri(std::u16string_view address, const HostToAscii& hostToAscii);
 
+// The file that `address` names on a drive or share: "C:\dir\x" and
+// "\\server\share\x" as they are (forward slashes made back ones), and
+// "file:///C:/dir/x" or "file://server/share/x" as those paths with the
+// escapes of ASCII characters undone. Absent for anything else, and for a
+// file: address with a query, a fragment or an escaped non-ASCII byte, whose
+// path cannot be told for certain.
+std::optional<std::u16string> LocalPathOf(std::u16string_view address);
+
 }  // namespace platform

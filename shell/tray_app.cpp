@@ -4,6 +4,9 @@
 
 namespace {
 CTrayApp theApp;
+// In the range Windows keeps for the applications that end first
+// (0x300-0x3FF).
+constexpr DWORD kShutdownLevel = 0x300;
 }  // namespace
 
 bool CTrayApp::InitInstance() {
@@ -22,6 +25,10 @@ bool CTrayApp::InitInstance() {
         InstanceMutex = nullptr;
         return false;
     }
+    // Asked to end before the programs of the default level (0x280), the
+    // browsers among them: the save at the end of the session then still
+    // finds their windows.
+    SetProcessShutdownParameters(kShutdownLevel, 0);
     const char* className = RegisterFrameClass(0, nullptr, nullptr, nullptr);
     auto* frame = new CTrayFrame(className);
     if (!frame->hwnd()) {

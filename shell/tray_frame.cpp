@@ -12,6 +12,7 @@
 #include "shell/framework/open_file_dialog.h"
 #include "shell/resources/resource.h"
 #include "shell/setting_dlg.h"
+#include "storage/snapshot_files.h"
 
 namespace {
 
@@ -98,6 +99,9 @@ LRESULT CTrayFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (commandRunning_ && StartsCommand(message, wParam)) {
         if (message == kTrayCallbackMessage && dialogUp_)
             return OnTrayNotifyInDialog(lParam);
+        // Kept, it would open the menu again as soon as it closed.
+        if (message == kTrayCallbackMessage && menuUp_)
+            return 0;
         Defer(message, wParam, lParam);
         return 0;
     }
@@ -156,6 +160,7 @@ void CTrayFrame::RunCommand(Work&& work) {
         ~Running() {
             frame.commandRunning_ = false;
             frame.dialogUp_ = false;
+            frame.menuUp_ = false;
             frame.restoring_ = false;
             std::vector<MSG> deferred;
             deferred.swap(frame.deferred_);
@@ -180,6 +185,17 @@ void CTrayFrame::Defer(UINT message, WPARAM wParam, LPARAM lParam) {
     deferred_.push_back(MSG{hwnd(), message, wParam, message == WM_TIMER ? 0 : lParam, 0, {}});
 }
 
+// OK has stopped the timer or made it count afresh: a tick it held from
+// before would save at once, or after auto-save was turned off.
+void CTrayFrame::DropHeldTicks() {
+    std::vector<MSG> kept;
+    for (const MSG& message : deferred_) {
+        if (message.message != WM_TIMER || message.wParam != kAutoSaveTimerId)
+            kept.push_back(message);
+    }
+    deferred_.swap(kept);
+}
+
 void CTrayFrame::StartManager() {
     RunCommand([this] {
         restoring_ = true;
@@ -192,7 +208,8 @@ void CTrayFrame::OnTimer(UINT_PTR timerId) {
         OnTrayIconRetry();
         return;
     }
-    if (timerId != kAutoSaveTimerId)
+    // A tick posted again after the timer was stopped, or queued before.
+    if (timerId != kAutoSaveTimerId || TimerId == 0)
         return;
     // A diagnostic line nobody reads; flushed so that a redirected output
     // shows each tick as it happens.
@@ -236,17 +253,26 @@ LRESULT CTrayFrame::OnTrayNotify(LPARAM mouseEvent) {
     GetCursorPos(&cursor);
     if (mouseEvent != WM_RBUTTONDOWN)
         return 0;
-    // Without the foreground the menu would not close when the user clicks
-    // elsewhere; the WM_NULL after it makes the next tray click work at once.
-    SetForegroundWindow(hwnd());
-    SetFocus(hwnd());
-    HMENU menu = LoadMenuA(Instance(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
-    HMENU popup = GetSubMenu(menu, 0);
-    CheckMenuItem(popup, IDM_TOPMOST, MF_BYCOMMAND | (Manager.Topmost ? MF_CHECKED : MF_UNCHECKED));
-    TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, cursor.x, cursor.y, 0,
-                   hwnd(), nullptr);
-    PostMessageA(hwnd(), WM_NULL, 0, 0);
-    DestroyMenu(menu);
+    // The menu's own loop dispatches what is posted to the frame: an exit or
+    // close request run there would delete this object under the code after
+    // TrackPopupMenu. The chosen item's command comes after the call returns.
+    RunCommand([this, cursor] {
+        // Without the foreground the menu would not close when the user
+        // clicks elsewhere; the WM_NULL after it makes the next tray click
+        // work at once.
+        SetForegroundWindow(hwnd());
+        SetFocus(hwnd());
+        HMENU menu = LoadMenuA(Instance(), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+        HMENU popup = GetSubMenu(menu, 0);
+        CheckMenuItem(popup, IDM_TOPMOST,
+                      MF_BYCOMMAND | (Manager.Topmost ? MF_CHECKED : MF_UNCHECKED));
+        menuUp_ = true;
+        TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, cursor.x, cursor.y, 0,
+                       hwnd(), nullptr);
+        menuUp_ = false;
+        PostMessageA(hwnd(), WM_NULL, 0, 0);
+        DestroyMenu(menu);
+    });
     return 0;
 }
 
@@ -275,10 +301,14 @@ LRESULT CTrayFrame::OnTrayNotifyInDialog(LPARAM mouseEvent) {
 // become the newest snapshot in place of the one being restored.
 bool CTrayFrame::OnQueryEndSession(LPARAM) {
     Manager.SessionEnding = true;
+    sessionSaved_ = false;
     try {
         if (Manager.Save != 0 && !restoring_) {
             const fw::CurrentDirectoryScope inOwnFolder(ownFolder_);
             Manager.SaveSnapshot();
+            // Also when the windows were those of the last snapshot, which
+            // the save then did not write again.
+            sessionSaved_ = !SnapshotChanged(Manager.Windows);
         }
     } catch (...) {
         // A save that could not be made must not keep the session from ending.
@@ -286,16 +316,19 @@ bool CTrayFrame::OnQueryEndSession(LPARAM) {
     return true;
 }
 
-// ENDSESSION_CLOSEAPP: the Restart Manager asks the program to go, as the
-// user's exit would; posted, so that a command or dialog in progress ends
-// first. A session that goes on after all lets a restore start browsers
-// again.
+// ENDSESSION_CLOSEAPP: the Restart Manager asks the program to go (an
+// installer wants its file, say); posted, so that a command or dialog in
+// progress ends first. No restart is registered: a copy the system started
+// again would not run in the folder the user started this one in, where its
+// files are. A session that goes on after all forgets the query's save.
 void CTrayFrame::OnEndSession(bool ending, LPARAM reasons) {
     if (!ending) {
         Manager.SessionEnding = false;
+        sessionSaved_ = false;
         return;
     }
     if ((reasons & ENDSESSION_CLOSEAPP) != 0) {
+        closingForTheSystem_ = true;
         PostMessageA(hwnd(), WM_COMMAND, IDM_EXIT, 0);
         return;
     }
@@ -357,6 +390,14 @@ void CTrayFrame::AllowTaskbarCreated() {
 // Destroying the window ends the program: the framework deletes this object
 // inside DestroyWindow, so nothing may follow it here.
 void CTrayFrame::OnExit() {
+    // The system, not the user, ends the program: the user's browsers stay
+    // open, and the snapshot the query made stays the newest (browsers
+    // closed since would leave a smaller one in its place).
+    if (closingForTheSystem_) {
+        Manager.ExitIEWhenExit = 0;
+        if (sessionSaved_)
+            Manager.Save = 0;
+    }
     RemoveTrayIcon();
     StopAutoSaveTimer();
     DestroyWindow(hwnd());
@@ -421,6 +462,7 @@ void CTrayFrame::OnSettings() {
             return;
         static_cast<Settings&>(Manager) = dialog;
         Manager.SaveSettings();
+        DropHeldTicks();
         if (Manager.AutoSave == 1) {
             ArmAutoSaveTimer();
         } else {

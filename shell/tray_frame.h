@@ -72,11 +72,13 @@ private:
     // command, auto-save tick, tray click or close request among them is
     // kept and posted again once `work` is over, so that no command ever
     // runs inside another. A tray click while a dialog is up is not kept: it
-    // brings the dialog to the front instead.
+    // brings the dialog to the front instead; one while the tray menu is open
+    // is dropped.
     template <typename Work>
     void RunCommand(Work&& work);
     bool StartsCommand(UINT message, WPARAM wParam) const;
     void Defer(UINT message, WPARAM wParam, LPARAM lParam);
+    void DropHeldTicks();
 
     // Sent by the shell to every top-level window when the notification
     // area has been rebuilt (explorer restarted): icons must be added again.
@@ -85,9 +87,14 @@ private:
     int trayIconRetriesLeft_ = 0;
     bool commandRunning_ = false;
     bool dialogUp_ = false;
+    bool menuUp_ = false;
     bool restoring_ = false;
     std::vector<MSG> deferred_;
+    // The last end-of-session query wrote the snapshot, or found it written.
+    bool sessionSaved_ = false;
+    // The exit under way is the one the system asked for.
+    bool closingForTheSystem_ = false;
     // The current directory at start, where the save folder is: the
     // open-file dialog may have moved it when the session ends.
-    std::string ownFolder_;
+    std::wstring ownFolder_;
 };

@@ -94,6 +94,9 @@ void CSnapshotManager::Restore(const std::string& path) {
     // read) must not close the user's windows and open none. It then does
     // nothing at all; not even ResizeWait, since no browser was started to
     // wait for. A snapshot read with no records still closes every window.
+    // Only the end of the session announced during this restore stops it: an
+    // announcement that no end followed would otherwise stop every later one.
+    SessionEnding = false;
     BrowserWindowList records;
     if (!(path.empty() ? ReadNewestSnapshot(records) : ReadSnapshotFile(path, records)))
         return;

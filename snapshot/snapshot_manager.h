@@ -50,7 +50,8 @@ public:
     std::string BrowserPath;
     BrowserWindowList Windows;
     platform::WindowHandle TopmostTarget = nullptr;
-    // Set while the user's session is ending: a restore in progress starts
-    // no further browser (those already started are still placed).
+    // Set when the user's session is ending: the restore in progress starts
+    // no further browser (those already started are still placed). Every
+    // restore clears it as it begins.
     bool SessionEnding = false;
 };

@@ -162,6 +162,10 @@ bool SnapshotChanged(const ProfileData& data) {
     return !(data == LastWritten());
 }
 
+bool SnapshotChanged(const BrowserWindowList& list) {
+    return SnapshotChanged(SnapshotData(list));
+}
+
 const ProfileData& LastWrittenSnapshot() {
     return LastWritten();
 }

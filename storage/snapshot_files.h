@@ -46,6 +46,8 @@ bool WriteSnapshotFile(const BrowserWindowList& list);
 // True when `data` differs from the last snapshot written in this run. Only
 // compares: WriteSnapshotFile records a snapshot once it reached the disk.
 bool SnapshotChanged(const ProfileData& data);
+// The same for the snapshot `list` would be written as.
+bool SnapshotChanged(const BrowserWindowList& list);
 
 // The content of the last snapshot written in this run (empty at start).
 const ProfileData& LastWrittenSnapshot();

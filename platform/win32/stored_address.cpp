@@ -96,11 +96,36 @@ std::optional<std::u16string> HostByIdna(std::u16string_view host) {
     return ascii;
 }
 
+// A local file whose name the code page lacks, by its short (8.3) path when
+// the code page holds that exactly. The browser decodes the escapes of a
+// file: URI in the ANSI code page, not as UTF-8, so the URI would name
+// another file; the short path names this one. Absent when the file is gone
+// (the system finds short names on the disk only) or the volume keeps no
+// short names.
+std::optional<std::string> ShortAnsiPath(std::wstring_view shown) {
+    const std::optional<std::u16string> path =
+        LocalPathOf(std::u16string(shown.begin(), shown.end()));
+    if (!path)
+        return std::nullopt;
+    const std::wstring wide(path->begin(), path->end());
+    const DWORD needed = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    if (needed == 0 || needed > kMaxAddressBytes)
+        return std::nullopt;
+    std::wstring shortPath(needed, L'\0');
+    const DWORD length = GetShortPathNameW(wide.c_str(), shortPath.data(), needed);
+    if (length == 0 || length >= needed)
+        return std::nullopt;
+    shortPath.resize(length);
+    return ExactAnsi(shortPath);
+}
+
 }  // namespace
 
 std::string StoredAddress(std::wstring_view shown) {
     if (std::optional<std::string> ansi = ExactAnsi(shown))
         return *std::move(ansi);
+    if (std::optional<std::string> shortPath = ShortAnsiPath(shown))
+        return *std::move(shortPath);
     return AddressAsUri(std::u16string(shown.begin(), shown.end()), HostByIdna);
 }
 

@@ -4,27 +4,29 @@
 
 namespace fw {
 
-std::string CurrentDirectory() {
-    const DWORD needed = GetCurrentDirectoryA(0, nullptr);
+// Wide: the ANSI call gives a folder outside the code page back with "?" in
+// its name, which no later call can make current again.
+std::wstring CurrentDirectory() {
+    const DWORD needed = GetCurrentDirectoryW(0, nullptr);
     if (needed == 0)
-        return std::string();
-    std::string directory(needed, '\0');
-    const DWORD length = GetCurrentDirectoryA(needed, directory.data());
+        return std::wstring();
+    std::wstring directory(needed, L'\0');
+    const DWORD length = GetCurrentDirectoryW(needed, directory.data());
     if (length == 0 || length >= needed)
-        return std::string();
+        return std::wstring();
     directory.resize(length);
     return directory;
 }
 
-CurrentDirectoryScope::CurrentDirectoryScope(const std::string& directory)
+CurrentDirectoryScope::CurrentDirectoryScope(const std::wstring& directory)
     : before_(CurrentDirectory()) {
     if (!directory.empty())
-        SetCurrentDirectoryA(directory.c_str());
+        SetCurrentDirectoryW(directory.c_str());
 }
 
 CurrentDirectoryScope::~CurrentDirectoryScope() {
     if (!before_.empty())
-        SetCurrentDirectoryA(before_.c_str());
+        SetCurrentDirectoryW(before_.c_str());
 }
 
 }  // namespace fw

@@ -249,6 +249,32 @@ TEST_F(CaptureTest, AddressOutsideTheCodePageKeptAsItsUriAndRestored) {
         ASSERT_NE(WaitForFrameOf(StartFixtureWide(c.shown)), nullptr);
         stored.insert(c.stored);
     }
+    // A file that exists is kept by its short path, which the code page holds,
+    // shown as a path or as a file: address alike.
+    ASSERT_TRUE(CreateDirectoryW(L"\uD55C", nullptr));
+    const HANDLE file =
+        CreateFileW(L"\uD55C\\a b#1.html", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    wchar_t full[MAX_PATH] = {};
+    wchar_t shortPath[MAX_PATH] = {};
+    ASSERT_NE(GetFullPathNameW(L"\uD55C\\a b#1.html", MAX_PATH, full, nullptr), 0u);
+    ASSERT_NE(GetShortPathNameW(full, shortPath, MAX_PATH), 0u);
+    char ansi[MAX_PATH] = {};
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortPath, -1, ansi, MAX_PATH, nullptr,
+                        &lost);
+    ASSERT_FALSE(lost) << "no short name within the code page";
+    std::wstring asUri = L"file:///";
+    for (const wchar_t* c = full; *c; ++c)
+        asUri += *c == L'\\'  ? L"/"
+                 : *c == L' ' ? L"%20"
+                 : *c == L'#' ? L"%23"
+                              : std::wstring(1, *c);
+    for (const std::wstring& shown : {std::wstring(full), asUri}) {
+        ASSERT_NE(WaitForFrameOf(StartFixtureWide(shown)), nullptr);
+        stored.insert(ansi);
+    }
     CSnapshotManager manager;
     manager.CreateWait = 300;
     manager.ResizeWait = 1500;
@@ -261,7 +287,7 @@ TEST_F(CaptureTest, AddressOutsideTheCodePageKeptAsItsUriAndRestored) {
 
     ASSERT_TRUE(CloseEveryBrowserFrame());
     manager.Restore("");
-    ASSERT_TRUE(WaitUntil([] { return BrowserFrames().size() == std::size(kWideAddressCases); }));
+    ASSERT_TRUE(WaitUntil([&] { return BrowserFrames().size() == stored.size(); }));
     std::multiset<std::string> restored;
     for (HWND frame : BrowserFrames())
         restored.insert(GetAddressBarText(Handle(frame)));

@@ -215,23 +215,33 @@ BOOL WINAPI CancelledDialogThatMovesTheCurrentDirectory(OPENFILENAMEA*) {
     return FALSE;
 }
 
+// Also from a folder outside the code page, whose name the ANSI calls give
+// back with "?" in it.
 TEST_F(ShellCommandsTest, OpenFileDialogCallPutsTheCurrentDirectoryBack) {
     g_pickedFolder = directory_ + "-picked";
     ASSERT_TRUE(CreateDirectoryA(g_pickedFolder.c_str(), nullptr));
-    char before[MAX_PATH] = {};
-    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, before), 0u);
-    std::string path;
-    EXPECT_TRUE(fw::ShowOpenFileDialog(nullptr, "txt", OFN_NOCHANGEDIR, path,
-                                       DialogThatMovesTheCurrentDirectory));
-    EXPECT_EQ(path, g_pickedFolder + "\\picked.txt");
-    char after[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, after);
-    EXPECT_STREQ(after, before) << "left in the folder the file was picked from";
+    const std::wstring here(directory_.begin(), directory_.end());
+    const std::wstring outside = here + L"-\uAE40";
+    ASSERT_TRUE(CreateDirectoryW(outside.c_str(), nullptr));
+    for (const std::wstring& start : {here, outside}) {
+        SCOPED_TRACE(start == here ? "ASCII folder" : "folder outside the code page");
+        ASSERT_TRUE(SetCurrentDirectoryW(start.c_str()));
+        auto current = [] {
+            wchar_t now[MAX_PATH] = {};
+            GetCurrentDirectoryW(MAX_PATH, now);
+            return std::wstring(now);
+        };
+        std::string path;
+        EXPECT_TRUE(fw::ShowOpenFileDialog(nullptr, "txt", OFN_NOCHANGEDIR, path,
+                                           DialogThatMovesTheCurrentDirectory));
+        EXPECT_EQ(path, g_pickedFolder + "\\picked.txt");
+        EXPECT_TRUE(current() == start) << "left in the folder the file was picked from";
 
-    EXPECT_FALSE(fw::ShowOpenFileDialog(nullptr, "txt", OFN_NOCHANGEDIR, path,
-                                        CancelledDialogThatMovesTheCurrentDirectory));
-    GetCurrentDirectoryA(MAX_PATH, after);
-    EXPECT_STREQ(after, before) << "left in the folder after a cancel";
+        EXPECT_FALSE(fw::ShowOpenFileDialog(nullptr, "txt", OFN_NOCHANGEDIR, path,
+                                            CancelledDialogThatMovesTheCurrentDirectory));
+        EXPECT_TRUE(current() == start) << "left in the folder after a cancel";
+    }
+    SetCurrentDirectoryW(here.c_str());
 }
 
 // The open-file dialog's own loop dispatches what is posted to the frame, and
@@ -467,6 +477,7 @@ TEST_F(ShellCommandsTest, RealMenuFromTheTrayCallbackRunsAnItemChosenByKeyboard)
 // capture prints one line per browser title. The C runtime's text mode ends
 // each line with CR LF. The tray icon's retry timer (id 2) is no tick.
 TEST_F(ShellCommandsTest, TimerTickWritesNowSavingAndSaves) {
+    WriteIni("[Setting]\r\nAutoSave=1\r\nAutoSaveTime=1\r\n");
     StartFixture("about:tick");
     StartResident(pelorin_);
     PostMessageA(pelorin_.Frame(), WM_TIMER, 2, 0);

@@ -163,6 +163,55 @@ TEST_F(ShellSettingsTest, OkWithAZeroIntervalDoesNotFloodTheSaveFolder) {
     EXPECT_TRUE(SnapshotFiles(directory_).empty());
 }
 
+// A tick of the auto-save timer that arrives while a dialog is up waits for
+// it. After Cancel, or after the open-file dialog, it saves once; after OK,
+// which stops the timer or makes it count afresh, it is dropped. A tick of a
+// timer that is not armed saves nothing.
+TEST_F(ShellSettingsTest, TickHeldByADialogSavesAfterItUnlessOkRestartedTheTimer) {
+    struct Case {
+        const char* what;
+        const char* autoSave;
+        UINT command;  // 0: no dialog
+        int button;
+        bool untick;
+        bool saves;
+    };
+    const Case cases[] = {
+        {"設定, Cancel", "1", IDM_SETTINGS, IDCANCEL, false, true},
+        {"設定, OK", "1", IDM_SETTINGS, IDOK, false, false},
+        {"設定, auto-save unticked, OK", "1", IDM_SETTINGS, IDOK, true, false},
+        {"ファイルから, Cancel", "1", IDM_RESTORE_FROM_FILE, IDCANCEL, false, true},
+        {"no dialog, auto-save off", "0", 0, 0, false, false},
+    };
+    StartFixture("about:held");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteIni(std::string("[Setting]\r\nAutoSaveTime=1\r\nAutoSave=") + c.autoSave + "\r\n");
+        PelorinProcess copy;
+        ASSERT_NO_FATAL_FAILURE(StartResident(copy));
+        HWND dialog = nullptr;
+        if (c.command != 0) {
+            copy.PostCommand(c.command);
+            dialog = WaitForShownWindowOf(copy.pid(), "#32770", nullptr);
+            ASSERT_NE(dialog, nullptr);
+        }
+        PostMessageA(copy.Frame(), WM_TIMER, 1, 0);
+        if (dialog) {
+            if (c.untick)
+                Click(dialog, IDC_AUTO_SAVE);
+            PostMessageA(dialog, WM_COMMAND, c.button, 0);
+            ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }));
+        }
+        // Posted after whatever the dialog held, so shown once that has run.
+        const HWND after = OpenSettings(copy);
+        ASSERT_NE(after, nullptr);
+        EXPECT_EQ(copy.Output(), c.saves ? "Now Saving\r\nFixture - about:held\r\n" : "");
+        PostMessageA(after, WM_COMMAND, IDCANCEL, 0);
+        copy.PostCommand(IDM_EXIT);
+        ASSERT_EQ(copy.WaitForExit(), std::optional<DWORD>(0));
+    }
+}
+
 }  // namespace
 }  // namespace shell_e2e
 

@@ -128,6 +128,12 @@ TEST_F(ShellStartupTest, CreatesTheSaveFolderAndAddsTheIconAtStart) {
     EXPECT_EQ(GetClassLongPtrA(pelorin_.Frame(), GCLP_HICON), 0u);
     EXPECT_EQ(GetWindowLongA(pelorin_.Frame(), GWL_STYLE) & WS_OVERLAPPEDWINDOW,
               static_cast<LONG>(WS_OVERLAPPEDWINDOW));
+    // Asked to end before the browsers, which keep the default 0x280.
+    PelorinProbe probe(pelorin_.Frame());
+    const std::optional<LONG> level = probe.ShutdownLevel(pelorin_.Frame());
+    ASSERT_TRUE(level.has_value()) << "pelorin_probe.dll did not answer";
+    EXPECT_GE(*level, 0x300);
+    EXPECT_LE(*level, 0x3FF);
 }
 
 // A file named save blocks the folder: the error box, then a resident
@@ -228,10 +234,45 @@ TEST_F(ShellStartupTest, WmCloseFromOutsideEndsTheProgramTheSameWay) {
     EXPECT_FALSE(MutexExists());
 }
 
+// The tray menu runs a message loop of its own. A close request or 終了 that
+// arrives while it is open ends the program once the menu has closed, not
+// inside it; a right click on the icon meanwhile does not open the menu again.
+TEST_F(ShellStartupTest, ExitOrCloseWhileTheTrayMenuIsOpenEndsTheProgramAfterIt) {
+    WriteIni("[Setting]\r\nSave=1\r\n");
+    StartFixture("about:menu");
+    for (const UINT arrives : {UINT(WM_CLOSE), UINT(WM_COMMAND), UINT(WM_NULL)}) {
+        SCOPED_TRACE(arrives == WM_CLOSE ? "WM_CLOSE" : arrives == WM_COMMAND ? "終了" : "nothing");
+        PelorinProcess copy;
+        ASSERT_NO_FATAL_FAILURE(StartResident(copy));
+        auto openMenu = [&] {
+            const HWND menu = FindWindowOf(copy.pid(), "#32768", nullptr);
+            return menu && IsWindowVisible(menu) ? menu : nullptr;
+        };
+        PostMessageA(copy.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
+        ASSERT_TRUE(e2e::WaitUntil([&] { return openMenu() != nullptr; })) << "no menu";
+        const HWND menu = openMenu();
+        PostMessageA(copy.Frame(), arrives, arrives == WM_COMMAND ? IDM_EXIT : 0, 0);
+        PostMessageA(copy.Frame(), kTrayCallback, 0, WM_RBUTTONDOWN);
+        EXPECT_FALSE(copy.WaitForExit(1000ms).has_value()) << "it ended inside the menu";
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        if (arrives == WM_NULL) {
+            ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(menu); }));
+            EXPECT_FALSE(e2e::WaitUntil([&] { return openMenu() != nullptr; }, 1000ms))
+                << "the click was kept and opened the menu again";
+            if (const HWND again = openMenu())
+                PostMessageA(again, WM_KEYDOWN, VK_ESCAPE, 0);
+            copy.PostCommand(IDM_EXIT);
+        }
+        EXPECT_EQ(copy.WaitForExit(), std::optional<DWORD>(0)) << "it did not end cleanly";
+        EXPECT_FALSE(MutexExists());
+    }
+    EXPECT_FALSE(SnapshotFiles(directory_).empty()) << "no save at the exit";
+}
+
 // At the end of the logon the query saves as an exit would, and then only
 // the application's end runs: the mutex goes, the frame and its manager stay,
 // so nothing is closed. The Restart Manager's request (ENDSESSION_CLOSEAPP)
-// ends the program as its exit does.
+// ends the program.
 TEST_F(ShellStartupTest, EndSessionSavesAtTheQueryAndClosesNothing) {
     WriteIni("[Setting]\r\nExitIEWhenExit=1\r\nSave=1\r\n");
     StartFixture("about:session");
@@ -249,10 +290,24 @@ TEST_F(ShellStartupTest, EndSessionSavesAtTheQueryAndClosesNothing) {
     pelorin_.Kill();
     PelorinProcess next;
     StartResident(next);
-    for (const UINT message : {WM_QUERYENDSESSION, WM_ENDSESSION})
-        SendMessageA(next.Frame(), message, TRUE, ENDSESSION_CLOSEAPP);
+    // The Restart Manager's exit, with a browser closed between its query
+    // and its end: the query's snapshot (here one found equal to the last
+    // save) stays the newest, and the exit closes none of the user's browsers.
+    const auto closed = StartFixture("about:closed");
+    auto newest = [&] {
+        const auto files = SnapshotFiles(directory_);
+        return files.empty() ? std::string() : ReadOr("save\\" + files.back());
+    };
+    next.PostCommand(IDM_SAVE);
+    ASSERT_TRUE(e2e::WaitUntil([&] { return newest().find("about:closed") != std::string::npos; }));
+    SendMessageA(next.Frame(), WM_QUERYENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+    PostMessageA(closed.hwnd, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().size() == 1; }));
+    SendMessageA(next.Frame(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
     EXPECT_EQ(next.WaitForExit(), std::optional<DWORD>(0)) << "ENDSESSION_CLOSEAPP ended nothing";
-    EXPECT_TRUE(e2e::WaitUntil([] { return e2e::BrowserFrames().empty(); }));
+    EXPECT_NE(newest().find("about:closed"), std::string::npos)
+        << "the exit wrote a smaller snapshot: " << e2e::Visible(newest());
+    EXPECT_EQ(e2e::BrowserFrames().size(), 1u) << "the exit closed the user's browser";
 }
 
 // Wine's end of the session (wineboot --end-session) takes one process after

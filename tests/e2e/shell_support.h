@@ -88,6 +88,10 @@ public:
     std::optional<UINT> MenuItemState(HWND menuWindow, UINT id);
     // Whether timer `id` of `window` was armed. It is stopped by the asking.
     std::optional<bool> StopTimer(HWND window, UINT_PTR id);
+    // The level at which the system asks the process to end.
+    std::optional<LONG> ShutdownLevel(HWND window) {
+        return Ask(window, "PelorinShutdownProbe", 0);
+    }
 
 private:
     std::optional<LONG> Ask(HWND window, const char* message, WPARAM wParam);

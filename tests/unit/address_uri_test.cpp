@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 namespace {
 
 // Stands in for the system's IDNA: knows one name, refuses the rest.
@@ -62,6 +64,32 @@ TEST(AddressAsUri, NonAsciiIsPercentEncodedAndTheHostGoesThroughIdna) {
     const std::u16string_view cut = u"http://a/x\xD800\xDC00";
     EXPECT_EQ(platform::AddressAsUri(cut.substr(0, cut.size() - 1), KnownHost),
               "http://a/x%EF%BF%BD");
+}
+
+// The file a local address names, for its short path: escapes of ASCII undone,
+// nothing guessed where the path is uncertain.
+TEST(AddressAsUri, LocalPathOfADriveAShareOrAFileAddress) {
+    struct Case {
+        std::u16string address;
+        std::optional<std::u16string> path;
+    };
+    const Case cases[] = {
+        {u"C:\\Users\\\uD55C\\a.html", u"C:\\Users\\\uD55C\\a.html"},
+        {u"c:/x/\uD55C", u"c:\\x\\\uD55C"},
+        {u"\\\\srv\\share\\\uD55C", u"\\\\srv\\share\\\uD55C"},
+        {u"file:///C:/Users/\uD55C/a%20b%23%25.html", u"C:\\Users\\\uD55C\\a b#%.html"},
+        {u"FILE://srv/share/\uD55C", u"\\\\srv\\share\\\uD55C"},
+        {u"file:///C:/a%E3%81%82", std::nullopt},
+        {u"file:///C:/\uD55C.html#top", std::nullopt},
+        {u"file:///C:/a%2", std::nullopt},
+        {u"file:///x/\uD55C", std::nullopt},
+        {u"http://a/\uD55C", std::nullopt},
+        {u"\\dir\\\uD55C", std::nullopt},
+    };
+    for (std::size_t row = 0; row < std::size(cases); ++row) {
+        const std::optional<std::u16string> path = platform::LocalPathOf(cases[row].address);
+        EXPECT_TRUE(path == cases[row].path) << "row " << row;
+    }
 }
 
 }  // namespace

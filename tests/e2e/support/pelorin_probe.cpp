@@ -10,12 +10,15 @@
 //     that item, by command.
 //   kTimerProbe to a window, wParam a timer id: whether KillTimer found that
 //     timer armed (1) or not (0). The timer is gone afterwards.
+//   kShutdownProbe to any window of the thread: the process's shutdown level
+//     as GetProcessShutdownParameters gives it (-1 when it fails).
 #include <windows.h>
 
 namespace {
 
 constexpr char kMenuProbe[] = "PelorinMenuProbe";
 constexpr char kTimerProbe[] = "PelorinTimerProbe";
+constexpr char kShutdownProbe[] = "PelorinShutdownProbe";
 constexpr char kAnswerName[] = "PelorinProbeAnswer";
 
 void Answer(LONG value, LPARAM ticket) {
@@ -37,6 +40,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     ProbeHook(int code, WPARAM removal, LPARAM message) {
     static const UINT menuProbe = RegisterWindowMessageA(kMenuProbe);
     static const UINT timerProbe = RegisterWindowMessageA(kTimerProbe);
+    static const UINT shutdownProbe = RegisterWindowMessageA(kShutdownProbe);
     const MSG* msg = reinterpret_cast<const MSG*>(message);
     // Answered once, when the message is taken off the queue.
     if (code == HC_ACTION && removal == PM_REMOVE) {
@@ -45,6 +49,10 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
             Answer(LONG(GetMenuState(items, UINT(msg->wParam), MF_BYCOMMAND)), msg->lParam);
         } else if (msg->message == timerProbe && timerProbe != 0) {
             Answer(KillTimer(msg->hwnd, msg->wParam) ? 1 : 0, msg->lParam);
+        } else if (msg->message == shutdownProbe && shutdownProbe != 0) {
+            DWORD level = 0;
+            DWORD flags = 0;
+            Answer(GetProcessShutdownParameters(&level, &flags) ? LONG(level) : -1, msg->lParam);
         }
     }
     return CallNextHookEx(nullptr, code, removal, message);

@@ -20,6 +20,8 @@ TEST(RestoreWaits, TheWholeCreateWaitFollowsEveryStart) {
         std::vector<std::uint32_t> launchTakes;
         std::size_t sessionEndsAfter = 0;  // starts; 0: it does not end
         bool widerThanTheScreen = false;   // no move puts a frame at its record
+        // Announced before the restore, and no end came.
+        bool announcedBefore = false;
     };
     const Case cases[] = {
         {"instant launches", {0, 0, 0}},
@@ -27,6 +29,7 @@ TEST(RestoreWaits, TheWholeCreateWaitFollowsEveryStart) {
         {"launches as long as the wait or longer", {300, 450, 10}},
         {"the session ends after the second start: no third", {0, 0, 0}, 2},
         {"records wider than the screen: the moves add no wait", {0, 0, 0}, 0, true},
+        {"an end announced before, which never came, stops nothing", {0, 0, 0}, 0, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -45,8 +48,10 @@ TEST(RestoreWaits, TheWholeCreateWaitFollowsEveryStart) {
         desktop.OnLaunch([&](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
             d.Advance(c.launchTakes[next++]);
             d.At(d.AddBrowserFrame(pid, "", arg)).maxWidth = 1296;
-            manager.SessionEnding = next == c.sessionEndsAfter;
+            if (next == c.sessionEndsAfter)
+                manager.SessionEnding = true;
         });
+        manager.SessionEnding = c.announcedBefore;
         manager.CreateWait = 300;
         manager.ResizeWait = 500;
         manager.Restore(std::string());
