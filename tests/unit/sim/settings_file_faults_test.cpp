@@ -119,8 +119,9 @@ TEST(SettingsFileFaults, AnInPlaceWriteCutAtAnyByteLeavesEachKeyOldOrNew) {
                 << "write failing after " << k
                 << " bytes: " << *platform::ReadWholeFile("Pelorin.ini");
         }
-        if (saved)
+        if (saved) {
             EXPECT_EQ(loaded, now) << "reported saved with a write failing after " << k;
+        }
     }
     EXPECT_TRUE(saved);
 }
