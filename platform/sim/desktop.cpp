@@ -124,7 +124,7 @@ platform::WindowHandle Desktop::AddChild(platform::WindowHandle parent, Window c
 
 platform::WindowHandle Desktop::AddBrowserFrame(platform::ProcessId pid, const std::string& title,
                                                 const std::string& address,
-                                                platform::Placement placement) {
+                                                platform::Placement placement, FrameShape shape) {
     Window frame;
     frame.className = "IEFrame";
     frame.title = title;
@@ -136,7 +136,11 @@ platform::WindowHandle Desktop::AddBrowserFrame(platform::ProcessId pid, const s
     platform::WindowHandle worker = AddChild(handle, Window{.className = "WorkerW", .pid = pid});
     platform::WindowHandle rebar =
         AddChild(worker, Window{.className = "ReBarWindow32", .pid = pid});
-    AddChild(rebar, Window{.className = "ComboBoxEx32", .pid = pid, .text = address});
+    if (shape != FrameShape::IE6)
+        rebar = AddChild(rebar, Window{.className = "Address Band Root", .pid = pid});
+    AddChild(rebar, Window{.className = shape == FrameShape::IE8 ? "Edit" : "ComboBoxEx32",
+                           .pid = pid,
+                           .text = address});
     return handle;
 }
 
