@@ -223,6 +223,19 @@ void Desktop::LaunchCreatesNothing() {
     launchHandler_ = [](Desktop&, platform::ProcessId, const std::string&) {};
 }
 
+void Desktop::LaunchOpens(Opens opens, FrameShape shape) {
+    launchHandler_ = [opens, shape](Desktop& d, platform::ProcessId pid, const std::string& arg) {
+        platform::ProcessId owner = opens == Opens::HandedOff ? d.NewProcessId() : pid;
+        for (platform::WindowHandle window : d.zOrder_) {
+            if (opens == Opens::Merged && d.At(window).className == "IEFrame") {
+                owner = d.At(window).pid;
+                break;
+            }
+        }
+        d.AddBrowserFrame(owner, "", arg, {1, {0, 0, 800, 600}}, shape);
+    };
+}
+
 platform::WindowHandle Desktop::FindChild(platform::WindowHandle parent,
                                           const std::string& className) const {
     // FindWindowExA with no parent searches the desktop's children, that is

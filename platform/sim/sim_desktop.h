@@ -74,6 +74,13 @@ enum class FrameShape {
     IE8,  // an Edit under "Address Band Root", as in IE 8 to 11
 };
 
+// Which process owns the frame that a start opens.
+enum class Opens {
+    InItself,   // the started process
+    Merged,     // the owner of a browser frame open already; else the started process
+    HandedOff,  // a new process that the started one started
+};
+
 struct Launch {
     std::string application;
     std::string commandLine;
@@ -132,6 +139,9 @@ public:
     // new process, its address bar holding the argument, at 0, 0, 800, 600).
     void OnLaunch(LaunchHandler handler) { launchHandler_ = std::move(handler); }
     void LaunchCreatesNothing();
+    // Every later start opens a frame of `shape` at 0, 0, 800, 600, holding
+    // the argument, in the process that `opens` names.
+    void LaunchOpens(Opens opens, FrameShape shape = FrameShape::IE8);
     void LaunchFails(bool fails) { launchFails_ = fails; }
     const std::vector<Launch>& Launches() const { return launches_; }
 
