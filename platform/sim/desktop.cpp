@@ -124,7 +124,7 @@ platform::WindowHandle Desktop::AddChild(platform::WindowHandle parent, Window c
 
 platform::WindowHandle Desktop::AddBrowserFrame(platform::ProcessId pid, const std::string& title,
                                                 const std::string& address,
-                                                platform::Placement placement) {
+                                                platform::Placement placement, FrameShape shape) {
     Window frame;
     frame.className = "IEFrame";
     frame.title = title;
@@ -136,7 +136,11 @@ platform::WindowHandle Desktop::AddBrowserFrame(platform::ProcessId pid, const s
     platform::WindowHandle worker = AddChild(handle, Window{.className = "WorkerW", .pid = pid});
     platform::WindowHandle rebar =
         AddChild(worker, Window{.className = "ReBarWindow32", .pid = pid});
-    AddChild(rebar, Window{.className = "ComboBoxEx32", .pid = pid, .text = address});
+    if (shape != FrameShape::IE6)
+        rebar = AddChild(rebar, Window{.className = "Address Band Root", .pid = pid});
+    AddChild(rebar, Window{.className = shape == FrameShape::IE8 ? "Edit" : "ComboBoxEx32",
+                           .pid = pid,
+                           .text = address});
     return handle;
 }
 
@@ -217,6 +221,16 @@ std::vector<std::string> Desktop::LogLines(Operation::Kind kind) const {
 
 void Desktop::LaunchCreatesNothing() {
     launchHandler_ = [](Desktop&, platform::ProcessId, const std::string&) {};
+}
+
+Desktop::LaunchHandler Desktop::Opening(Opens opens, FrameShape shape) {
+    return [opens, shape](Desktop& d, platform::ProcessId pid, const std::string& arg) {
+        platform::ProcessId owner = opens == Opens::HandedOff ? d.NewProcessId() : pid;
+        const platform::WindowHandle running = d.FindChild(nullptr, "IEFrame");
+        if (opens == Opens::Merged && running != nullptr)
+            owner = d.At(running).pid;
+        d.AddBrowserFrame(owner, "", arg, {1, {0, 0, 800, 600}}, shape);
+    };
 }
 
 platform::WindowHandle Desktop::FindChild(platform::WindowHandle parent,
@@ -351,8 +365,15 @@ void Desktop::Stack(const std::vector<platform::WindowHandle>& topFirst) {
     for (platform::WindowHandle window : topFirst)
         op.text += " " + Name(window);
     Record(std::move(op));
-    for (auto it = topFirst.rbegin(); it != topFirst.rend(); ++it)
-        BringToTop(*it);
+    // The first to the top of its band, each next directly below the one
+    // placed before it; no other window moves.
+    for (std::size_t i = 0; i < topFirst.size(); ++i) {
+        if (i == 0 || !Exists(topFirst[i - 1]))
+            BringToTop(topFirst[i]);
+        else if (std::erase(zOrder_, topFirst[i]) != 0)
+            zOrder_.insert(std::find(zOrder_.begin(), zOrder_.end(), topFirst[i - 1]) + 1,
+                           topFirst[i]);
+    }
     if (!topFirst.empty() && Exists(topFirst.front()))
         foreground = topFirst.front();
 }

@@ -155,12 +155,12 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
                                              {"9", "s11", "show-11", 60, 60, 100, 100, 11}});
     // A frame whose owner cannot be read: it must not match a failed start.
     desktop_.AddWindow({.className = "IEFrame", .title = "orphan", .pid = 0});
-    WindowHandle older = nullptr;
-    desktop_.OnLaunch([&older](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
+    WindowHandle older = nullptr, elsewhere = nullptr;
+    desktop_.OnLaunch([&](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
         if (arg == "no-window")
             return;
         if (arg == "other-process") {
-            d.AddBrowserFrame(d.NewProcessId(), "", arg);  // handed to another process
+            elsewhere = d.AddBrowserFrame(d.NewProcessId(), "", arg);  // handed to another process
             return;
         }
         if (arg == "http://a/") {
@@ -182,12 +182,14 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
 
     WindowHandle a = FrameStartedFor("http://a/");
     WindowHandle hidden = FrameStartedFor("http://h/");
-    ASSERT_TRUE(a && hidden && older);
+    ASSERT_TRUE(a && hidden && older && elsewhere);
     std::vector<std::string> moved{Move(a, 10, 10, 100, 100),      Move(a, 10, 10, 100, 100),
                                    Move(hidden, 30, 30, 100, 100), Move(hidden, 30, 30, 100, 100),
+                                   Move(elsewhere, 40, 40, 9, 9),  Move(elsewhere, 40, 40, 9, 9),
                                    Move(older, 50, 50, 100, 100),  Move(older, 50, 50, 100, 100)};
-    std::vector<std::string> shown{Show(a, 1), Show(older, 3)};
-    std::string stacked = "stack " + sim::Desktop::Name(a) + " " + sim::Desktop::Name(older);
+    std::vector<std::string> shown{Show(a, 1), Show(elsewhere, 1), Show(older, 3)};
+    std::string stacked = "stack " + sim::Desktop::Name(a) + " " + sim::Desktop::Name(elsewhere) +
+                          " " + sim::Desktop::Name(older);
     // Shown on the desktop by 4, 5 and 9, so stacked; minimised by 7 and 11, so not.
     for (int style : {4, 5, 7, 9, 11}) {
         WindowHandle w = FrameStartedFor("show-" + std::to_string(style));
@@ -200,6 +202,78 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
     EXPECT_EQ(Lines(Kind::Moved), moved);
     EXPECT_EQ(Lines(Kind::Shown), shown);
     EXPECT_EQ(Lines(Kind::Stacked), std::vector<std::string>{stacked});
+}
+
+// Wherever a browser opens its window (in the process started for it, in one
+// that ran already, or in one that the started one started), the restore
+// finds it; frames titled "stray" belong to no record and are left alone.
+TEST(ManagerRestore, FindsEachWindowWhereverTheBrowserOpensIt) {
+    constexpr platform::ProcessId kRunning = 50;
+    using sim::Opens;
+    const std::vector<std::string> ab{"http://a/", "http://b/"}, xx{"http://x/", "http://x/"};
+    struct Case {
+        const char* what;
+        std::vector<std::string> options;
+        sim::Desktop::LaunchHandler launch;
+        bool strayBefore = false;  // a frame open before, on the first address
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"merging, nothing open before", ab, sim::Desktop::Opening(Opens::Merged)},
+        {"merging into a browser open before", ab, sim::Desktop::Opening(Opens::Merged), true},
+        {"hand-off", ab, sim::Desktop::Opening(Opens::HandedOff)},
+        {"merging, two records on one address", xx, sim::Desktop::Opening(Opens::Merged)},
+        {"merging, the first frame late, both on one address", xx,
+         [](sim::Desktop& d, platform::ProcessId, const std::string& arg) {
+             if (d.Launches().size() == 2)
+                 d.AddBrowserFrame(kRunning, "", arg), d.AddBrowserFrame(kRunning, "", arg);
+         }},
+        {"own processes, the first late, another browser's frame on that address before it", xx,
+         [](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
+             if (d.Launches().size() == 1)
+                 d.AddBrowserFrame(kRunning, "stray", arg);
+             else
+                 d.AddBrowserFrame(d.Launches()[0].pid, "", arg), d.AddBrowserFrame(pid, "", arg);
+         }},
+        {"merging, a window of the first besides its own, the second on another address", ab,
+         [](sim::Desktop& d, platform::ProcessId, const std::string& arg) {
+             d.AddBrowserFrame(kRunning, "", arg == "http://b/" ? "http://b/moved" : arg);
+             if (arg == "http://a/")
+                 d.AddBrowserFrame(kRunning, "stray", "http://popup/");
+         }},
+        {"merging, a frame that closes again, the first page on another address", ab,
+         [](sim::Desktop& d, platform::ProcessId, const std::string& arg) {
+             if (arg == "http://a/")
+                 return (void)d.AddBrowserFrame(kRunning, "", "about:blank");
+             d.RemoveWindow(d.FindChild(nullptr, "IEFrame"));
+             d.AddBrowserFrame(kRunning, "", "http://a/moved"), d.AddBrowserFrame(kRunning, "", arg);
+         }},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Desktop desktop;
+        TestFolder folder;
+        ASSERT_TRUE(EnsureSaveFolder());
+        PutSnapshot("save\\20050412153012.txt", {{"0", "", c.options[0], 0, 0, 300, 200, 1},
+                                                 {"1", "", c.options[1], 0, 0, 300, 200, 1}});
+        if (c.strayBefore)
+            desktop.AddBrowserFrame(kRunning, "stray", c.options[0]);
+        desktop.OnLaunch(c.launch);
+        CSnapshotManager manager;
+        manager.Restore("");
+
+        // The records' frames are the others, in the order they were made
+        // (the handles count up), and stacked as such once placed.
+        std::vector<WindowHandle> made = desktop.ZOrder();
+        std::ranges::sort(made);
+        std::string stacked = "stack";
+        for (WindowHandle w : made) {
+            if (desktop.At(w).title != "stray")
+                stacked += " " + sim::Desktop::Name(w);
+        }
+        EXPECT_EQ(desktop.LogLines(Kind::Stacked), std::vector<std::string>{stacked});
+    }
 }
 
 TEST_F(Manager, FailedStartsAreSkipped) {
