@@ -97,6 +97,7 @@ void CaptureBrowserWindows(BrowserWindowList& list) {
         record.pid = pid;
         record.style = placement->showCmd;
         list.push_back(std::move(record));
-        std::printf("%s\n", title.c_str());
+        // puts, not printf: the C++ printf of MinGW is its own, some 25 KB.
+        std::puts(title.c_str());
     }
 }
