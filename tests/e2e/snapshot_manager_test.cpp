@@ -331,8 +331,10 @@ protected:
         const DWORD pid = StartBrowser(address, placement);
         const HWND frame = pid != 0 ? WaitForNewFrame(before) : nullptr;
         // The fixture behaves as the row says, or the row tests nothing.
-        if (frame != nullptr && GetParam().handsOff && ParentOf(OwnerOf(frame)) != pid)
+        if (frame != nullptr && GetParam().handsOff &&
+            (OwnerOf(frame) == pid || (before.empty() && ParentOf(OwnerOf(frame)) != pid))) {
             return nullptr;
+        }
         if (frame != nullptr && GetParam().merges && !before.empty() &&
             OwnerOf(frame) != OwnerOf(before.front())) {
             return nullptr;
