@@ -223,15 +223,12 @@ void Desktop::LaunchCreatesNothing() {
     launchHandler_ = [](Desktop&, platform::ProcessId, const std::string&) {};
 }
 
-void Desktop::LaunchOpens(Opens opens, FrameShape shape) {
-    launchHandler_ = [opens, shape](Desktop& d, platform::ProcessId pid, const std::string& arg) {
+Desktop::LaunchHandler Desktop::Opening(Opens opens, FrameShape shape) {
+    return [opens, shape](Desktop& d, platform::ProcessId pid, const std::string& arg) {
         platform::ProcessId owner = opens == Opens::HandedOff ? d.NewProcessId() : pid;
-        for (platform::WindowHandle window : d.zOrder_) {
-            if (opens == Opens::Merged && d.At(window).className == "IEFrame") {
-                owner = d.At(window).pid;
-                break;
-            }
-        }
+        const platform::WindowHandle running = d.FindChild(nullptr, "IEFrame");
+        if (opens == Opens::Merged && running != nullptr)
+            owner = d.At(running).pid;
         d.AddBrowserFrame(owner, "", arg, {1, {0, 0, 800, 600}}, shape);
     };
 }
