@@ -354,8 +354,15 @@ void Desktop::Stack(const std::vector<platform::WindowHandle>& topFirst) {
     for (platform::WindowHandle window : topFirst)
         op.text += " " + Name(window);
     Record(std::move(op));
-    for (auto it = topFirst.rbegin(); it != topFirst.rend(); ++it)
-        BringToTop(*it);
+    // The first to the top of its band, each next directly below the one
+    // placed before it; no other window moves.
+    for (std::size_t i = 0; i < topFirst.size(); ++i) {
+        if (i == 0 || !Exists(topFirst[i - 1]))
+            BringToTop(topFirst[i]);
+        else if (std::erase(zOrder_, topFirst[i]) != 0)
+            zOrder_.insert(std::find(zOrder_.begin(), zOrder_.end(), topFirst[i - 1]) + 1,
+                           topFirst[i]);
+    }
     if (!topFirst.empty() && Exists(topFirst.front()))
         foreground = topFirst.front();
 }
