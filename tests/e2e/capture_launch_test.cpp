@@ -264,7 +264,7 @@ TEST_F(CaptureTest, AddressOutsideTheCodePageKeptAsItsUriAndRestored) {
                  : *c == L'#' ? L"%23"
                               : std::wstring(1, *c);
     for (const std::wstring& shown : {std::wstring(full), asUri}) {
-        ASSERT_NE(WaitForFrameOf(StartFixtureWide(shown)), nullptr);
+        ASSERT_NE(WaitForFrameOf(StartBrowser(shown)), nullptr);
         stored.insert(ansi);
     }
     CSnapshotManager manager;
