@@ -97,7 +97,10 @@ void CaptureBrowserWindows(BrowserWindowList& list) {
         record.pid = pid;
         record.style = placement->showCmd;
         list.push_back(std::move(record));
-        // puts, not printf: the C++ printf of MinGW is its own, some 25 KB.
+        // puts, not printf: the C++ printf of MinGW is its own, some 25 KB,
+        // and that one wrote through at once. Flushed, the title shows as it
+        // is read where the output goes to a file or a pipe.
         std::puts(title.c_str());
+        std::fflush(stdout);
     }
 }
