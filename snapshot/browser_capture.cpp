@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "snapshot/browser_tabs.h"
 #include "snapshot/workspace.h"
 
 namespace {
@@ -78,6 +79,7 @@ void CaptureBrowserWindows(BrowserWindowList& list) {
         record.hwnd = window;
         record.pid = pid;
         record.style = placement->showCmd;
+        CaptureFrameTabs(record);
         list.push_back(std::move(record));
         std::printf("%s\n", title.c_str());
     }

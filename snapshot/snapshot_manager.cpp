@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "snapshot/browser_launch.h"
+#include "snapshot/browser_tabs.h"
 #include "snapshot/workspace.h"
 #include "storage/snapshot_files.h"
 
@@ -111,7 +112,7 @@ void CSnapshotManager::Restore(const std::string& path) {
         // ended with the session.
         if (SessionEnding)
             break;
-        record.pid = LaunchBrowser(record.option);
+        record.pid = LaunchBrowser(StartAddress(record));
         platform::SleepFor(createWait);
     }
     platform::SleepFor(resizeWait);
@@ -162,6 +163,11 @@ void CSnapshotManager::Restore(const std::string& path) {
     }
     if (!inFront.empty())
         platform::StackWindows(inFront);
+
+    // Last, once every window stands where it was saved: a tab brought to the
+    // front changes what its frame shows, not where it stands.
+    for (const BrowserWindowRecord& record : records)
+        OpenOtherTabs(record);
 }
 
 std::int32_t CSnapshotManager::ToggleTopmost() {

@@ -31,6 +31,7 @@ const std::string kBrowser = "\"C:\\Program Files\\Internet Explorer\\IEXPLORE.E
 struct Saved {
     std::string section, title, option;
     std::int32_t x, y, width, height, style;
+    std::string tabKeys{};  // lines of the tab keys, each ending in CR LF
 };
 
 // A snapshot file holding `records`, in the order given.
@@ -41,7 +42,7 @@ void PutSnapshot(const std::string& path, const std::vector<Saved>& records) {
                 "\r\nstyle=" + std::to_string(r.style) + "\r\ntitle=" + r.title +
                 "\r\nw_height=" + std::to_string(r.height) +
                 "\r\nw_width=" + std::to_string(r.width) + "\r\nw_x=" + std::to_string(r.x) +
-                "\r\nw_y=" + std::to_string(r.y) + "\r\n";
+                "\r\nw_y=" + std::to_string(r.y) + "\r\n" + r.tabKeys;
     }
     ASSERT_TRUE(platform::ReplaceWholeFile(path, text));
 }
@@ -92,22 +93,25 @@ std::string TopmostLine(WindowHandle w, bool on) {
 TEST_F(Manager, RestoreStartsInSectionOrderSleepsThenMovesAllThenShows) {
     PutSnapshot("save\\20050412153012.txt",
                 {{"2", "C", "http://c/", 300, 30, 500, 400, 2},
-                 {"0", "A", "http://a/ with space", 100, 10, 800, 600, 1},
-                 {"1", "B", "http://b/", 200, 20, 640, 480, 3}});
+                 {"0", "A", "http://a/ with space", 100, 10, 800, 600, 1,
+                  "tab_000=http://a/ with space\r\ntab_001=http://a1/\r\ntab_front=0\r\n"},
+                 {"1", "B", "http://b/", 200, 20, 640, 480, 3,
+                  "tab_000=http://b0/\r\ntab_001=http://b/\r\ntab_002=http://b2/\r\n"
+                  "tab_front=1\r\n"}});
     CSnapshotManager manager;
     manager.CreateWait = 300;
     manager.ResizeWait = 500;
     manager.Restore("");
 
     WindowHandle a = FrameStartedFor("http://a/ with space");
-    WindowHandle b = FrameStartedFor("http://b/");
+    WindowHandle b = FrameStartedFor("http://b0/");
     WindowHandle c = FrameStartedFor("http://c/");
     ASSERT_TRUE(a && b && c);
     EXPECT_EQ(desktop_.LogLines(),
               (std::vector<std::string>{
                   "launch " + kBrowser + "http://a/ with space",
                   "sleep 300",
-                  "launch " + kBrowser + "http://b/",
+                  "launch " + kBrowser + "http://b0/",
                   "sleep 300",
                   "launch " + kBrowser + "http://c/",
                   "sleep 300",
@@ -122,6 +126,9 @@ TEST_F(Manager, RestoreStartsInSectionOrderSleepsThenMovesAllThenShows) {
                   Show(b, 3),
                   Show(c, 2),
                   "stack " + sim::Desktop::Name(a) + " " + sim::Desktop::Name(b),
+                  "tab " + sim::Desktop::Name(a) + " behind http://a1/",
+                  "tab " + sim::Desktop::Name(b) + " front http://b/",
+                  "tab " + sim::Desktop::Name(b) + " behind http://b2/",
               }));
     EXPECT_EQ(desktop_.ElapsedMilliseconds(), 1400u);
     // The stacking saved, the first record in front and active.
@@ -144,7 +151,8 @@ TEST_F(Manager, RestoreOfAGivenFile) {
 
 TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
     PutSnapshot("save\\20050412153012.txt", {{"0", "A", "http://a/", 10, 10, 100, 100, 1},
-                                             {"1", "none", "no-window", 20, 20, 100, 100, 1},
+                                             {"1", "none", "no-window", 20, 20, 100, 100, 1,
+                                              "tab_000=no-window\r\ntab_001=x\r\ntab_front=0\r\n"},
                                              {"2", "hidden", "http://h/", 30, 30, 100, 100, 0},
                                              {"3", "elsewhere", "other-process", 40, 40, 9, 9, 1},
                                              {"4", "two", "two-frames", 50, 50, 100, 100, 3}});
@@ -184,6 +192,7 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
                                   Move(hidden, 30, 30, 100, 100), Move(hidden, 30, 30, 100, 100),
                                   Move(older, 50, 50, 100, 100), Move(older, 50, 50, 100, 100)}));
     EXPECT_EQ(Lines(Kind::Shown), (std::vector<std::string>{Show(a, 1), Show(older, 3)}));
+    EXPECT_TRUE(Lines(Kind::TabOpened).empty());
     EXPECT_EQ(Lines(Kind::Stacked), std::vector<std::string>{"stack " + sim::Desktop::Name(a) +
                                                              " " + sim::Desktop::Name(older)});
 }
