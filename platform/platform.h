@@ -82,9 +82,9 @@ struct FrameTab {
     friend bool operator==(const FrameTab&, const FrameTab&) = default;
 };
 
-// The frame's tabs in the order of its tab row. A tab whose page does not
-// give its address is left out, except the front tab, kept with an empty
-// address. Empty for a frame without tabs, and when the reading does not end
+// The frame's tabs in the order of its tab row; the front tab's address is
+// left empty (the address bar shows it), a tab whose page does not give its
+// address is left out. Empty for a frame without tabs, and when the reading does not end
 // within about a second (at once while too many such readings are still
 // stuck in hung browsers).
 std::vector<FrameTab> FrameTabs(WindowHandle frame);
