@@ -47,13 +47,31 @@ platform::Rect RecordedRect(platform::WindowHandle frame, const platform::Placem
 }  // namespace
 
 std::string GetAddressBarText(platform::WindowHandle frame) {
-    platform::WindowHandle link = frame;
-    for (const char* className : {"WorkerW", "ReBarWindow32", "ComboBoxEx32"}) {
-        link = platform::FindChildWindow(link, className);
-        if (link == nullptr)
-            return std::string();
+    // Each link is searched only below one that was found: a search below no
+    // window searches the desktop's own windows instead.
+    platform::WindowHandle rebar = platform::FindChildWindow(frame, "WorkerW");
+    if (rebar != nullptr)
+        rebar = platform::FindChildWindow(rebar, "ReBarWindow32");
+    if (rebar == nullptr)
+        return std::string();
+    std::string text;
+    if (platform::WindowHandle combo = platform::FindChildWindow(rebar, "ComboBoxEx32"))
+        text = platform::AddressBarText(combo);
+    if (!text.empty())
+        return text;
+    // From IE 7 on the address bar sits in a band of its own: a combo box in
+    // IE 7, an Edit from IE 8 on, where some builds keep an empty combo box
+    // beside it. The first that shows an address is the one.
+    const platform::WindowHandle band = platform::FindChildWindow(rebar, "Address Band Root");
+    if (band == nullptr)
+        return text;
+    for (const char* className : {"ComboBoxEx32", "Edit"}) {
+        if (platform::WindowHandle bar = platform::FindChildWindow(band, className))
+            text = platform::AddressBarText(bar);
+        if (!text.empty())
+            break;
     }
-    return platform::AddressBarText(link);
+    return text;
 }
 
 void CaptureBrowserWindows(BrowserWindowList& list) {

@@ -12,5 +12,7 @@
 void CaptureBrowserWindows(BrowserWindowList& list);
 
 // The frame's address-bar text through its first children WorkerW >
-// ReBarWindow32 > ComboBoxEx32; empty when a link is missing.
+// ReBarWindow32 > ComboBoxEx32 (IE 6); where that is missing or empty, through
+// ... > ReBarWindow32 > Address Band Root > ComboBoxEx32 (IE 7), then
+// ... > Address Band Root > Edit (IE 8 to 11). Empty when none shows one.
 std::string GetAddressBarText(platform::WindowHandle frame);

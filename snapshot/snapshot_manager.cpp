@@ -4,12 +4,12 @@
 
 #include "snapshot/browser_launch.h"
 #include "snapshot/browser_tabs.h"
+#include "snapshot/new_frames.h"
 #include "snapshot/workspace.h"
 #include "storage/snapshot_files.h"
 
 namespace {
 
-constexpr char kBrowserFrameClass[] = "IEFrame";
 constexpr std::int32_t kShowMinimized = 2;   // SW_SHOWMINIMIZED
 constexpr std::int32_t kShowMaximized = 3;   // SW_SHOWMAXIMIZED
 constexpr std::int32_t kShowNoActivate = 4;  // SW_SHOWNOACTIVATE
@@ -103,6 +103,12 @@ void CSnapshotManager::Restore(const std::string& path) {
     const std::uint32_t createWait = WaitWithin(CreateWait, 100, 60000, 300);
     const std::uint32_t resizeWait = WaitWithin(ResizeWait, 500, 300000, 500);
 
+    // Noted after the close: the frames it asked to close may still be open,
+    // and are none of the restore's. A browser may open its frame in another
+    // process than the one started; which frames came after which start
+    // tells them apart where the processes do not.
+    NewFrames opened;
+    std::size_t starts = 0;
     // The whole CreateWait after each start, the last one included, however
     // long the start itself took: a slow machine is the one whose browser
     // needs the time most.
@@ -114,20 +120,10 @@ void CSnapshotManager::Restore(const std::string& path) {
             break;
         record.pid = LaunchBrowser(StartAddress(record));
         platform::SleepFor(createWait);
+        opened.Note(++starts);
     }
     platform::SleepFor(resizeWait);
-
-    // Every frame is looked at: when one process owns several frames, the
-    // frame enumerated last wins. A failed start has pid 0 and matches none.
-    for (platform::WindowHandle window : platform::TopLevelWindows()) {
-        platform::ProcessId pid = platform::WindowProcess(window);
-        if (platform::WindowClassName(window) != kBrowserFrameClass)
-            continue;
-        for (BrowserWindowRecord& record : records) {
-            if (record.pid != 0 && record.pid == pid)
-                record.hwnd = window;
-        }
-    }
+    opened.Match(records, starts);
 
     // All moves before any show, so a maximised or minimised window keeps the
     // recorded rectangle as its normal position.

@@ -126,7 +126,7 @@ platform::WindowHandle Desktop::AddChild(platform::WindowHandle parent, Window c
 
 platform::WindowHandle Desktop::AddBrowserFrame(platform::ProcessId pid, const std::string& title,
                                                 const std::string& address,
-                                                platform::Placement placement) {
+                                                platform::Placement placement, FrameShape shape) {
     Window frame;
     frame.className = "IEFrame";
     frame.title = title;
@@ -138,7 +138,11 @@ platform::WindowHandle Desktop::AddBrowserFrame(platform::ProcessId pid, const s
     platform::WindowHandle worker = AddChild(handle, Window{.className = "WorkerW", .pid = pid});
     platform::WindowHandle rebar =
         AddChild(worker, Window{.className = "ReBarWindow32", .pid = pid});
-    AddChild(rebar, Window{.className = "ComboBoxEx32", .pid = pid, .text = address});
+    if (shape != FrameShape::IE6)
+        rebar = AddChild(rebar, Window{.className = "Address Band Root", .pid = pid});
+    AddChild(rebar, Window{.className = shape == FrameShape::IE8 ? "Edit" : "ComboBoxEx32",
+                           .pid = pid,
+                           .text = address});
     return handle;
 }
 
@@ -237,6 +241,19 @@ void Desktop::OpenTabs(platform::WindowHandle frame, const std::vector<std::stri
 
 void Desktop::LaunchCreatesNothing() {
     launchHandler_ = [](Desktop&, platform::ProcessId, const std::string&) {};
+}
+
+void Desktop::LaunchOpens(Opens opens, FrameShape shape) {
+    launchHandler_ = [opens, shape](Desktop& d, platform::ProcessId pid, const std::string& arg) {
+        platform::ProcessId owner = opens == Opens::HandedOff ? d.NewProcessId() : pid;
+        for (platform::WindowHandle window : d.zOrder_) {
+            if (opens == Opens::Merged && d.At(window).className == "IEFrame") {
+                owner = d.At(window).pid;
+                break;
+            }
+        }
+        d.AddBrowserFrame(owner, "", arg, {1, {0, 0, 800, 600}}, shape);
+    };
 }
 
 platform::WindowHandle Desktop::FindChild(platform::WindowHandle parent,

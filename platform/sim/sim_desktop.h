@@ -81,6 +81,20 @@ struct Operation {
     std::string ToString() const;
 };
 
+// Where a browser frame keeps its address bar, below WorkerW > ReBarWindow32.
+enum class FrameShape {
+    IE6,  // a ComboBoxEx32
+    IE7,  // a ComboBoxEx32 under "Address Band Root"
+    IE8,  // an Edit under "Address Band Root", as in IE 8 to 11
+};
+
+// Which process owns the frame that a start opens.
+enum class Opens {
+    InItself,   // the started process
+    Merged,     // the owner of a browser frame open already; else the started process
+    HandedOff,  // a new process that the started one started
+};
+
 struct Launch {
     std::string application;
     std::string commandLine;
@@ -108,11 +122,11 @@ public:
     platform::WindowHandle AddWindow(Window window);
     // A child, after the parent's existing children.
     platform::WindowHandle AddChild(platform::WindowHandle parent, Window child);
-    // An "IEFrame" owned by `pid` with the WorkerW > ReBarWindow32 >
-    // ComboBoxEx32 chain, the combo box holding `address`.
+    // An "IEFrame" owned by `pid` whose address bar, of `shape`, holds `address`.
     platform::WindowHandle AddBrowserFrame(platform::ProcessId pid, const std::string& title,
                                            const std::string& address,
-                                           platform::Placement placement = {1, {0, 0, 800, 600}});
+                                           platform::Placement placement = {1, {0, 0, 800, 600}},
+                                           FrameShape shape = FrameShape::IE6);
     void RemoveWindow(platform::WindowHandle window);
     // Puts a top-level window at the top of its band, as activating it would.
     void BringToTop(platform::WindowHandle window);
@@ -139,6 +153,9 @@ public:
     // new process, its address bar holding the argument, at 0, 0, 800, 600).
     void OnLaunch(LaunchHandler handler) { launchHandler_ = std::move(handler); }
     void LaunchCreatesNothing();
+    // Every later start opens a frame of `shape` at 0, 0, 800, 600, holding
+    // the argument, in the process that `opens` names.
+    void LaunchOpens(Opens opens, FrameShape shape = FrameShape::IE8);
     void LaunchFails(bool fails) { launchFails_ = fails; }
     const std::vector<Launch>& Launches() const { return launches_; }
 

@@ -94,10 +94,17 @@ TEST_F(CaptureTest, RecordsEveryFixtureFrameInEnumerationOrder) {
     }
 }
 
+// The fixture's shapes: IE 6's chain, then IE 7's, IE 8's (an empty combo box
+// beside the Edit) and IE 9 to 11's.
 TEST_F(CaptureTest, AddressBarTextComesThroughTheChildChain) {
-    const StartedFrame frame = StartFixture("http://chain.test/a?b=c#d");
-    ASSERT_NE(frame.hwnd, nullptr);
-    EXPECT_EQ(GetAddressBarText(Handle(frame.hwnd)), frame.address);
+    for (const char* shape : {"ie6", "ie7", "ie8", "ie11"}) {
+        SCOPED_TRACE(shape);
+        SetEnvironmentVariableA(fixture::kShapeVariable, shape);
+        const StartedFrame frame = StartFixture("http://chain.test/a?b=c#" + std::string(shape));
+        SetEnvironmentVariableA(fixture::kShapeVariable, nullptr);
+        ASSERT_NE(frame.hwnd, nullptr);
+        EXPECT_EQ(GetAddressBarText(Handle(frame.hwnd)), frame.address);
+    }
     // A window without the chain (the test's own) reads as empty.
     const HWND plain = CreateWindowExA(0, "STATIC", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                        nullptr, nullptr);
@@ -226,27 +233,12 @@ const WideAddressCase kWideAddressCases[] = {
      "http://\x93\xfa\x96\x7b.test/\x83\x65\x83\x58\x83\x67"},
 };
 
-DWORD StartFixtureWide(const std::wstring& address) {
-    const std::string browser = BrowserExecutablePath();
-    std::wstring line = L"\"" + std::wstring(browser.begin(), browser.end()) + L"\" " + address;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return 0;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return process.dwProcessId;
-}
-
 TEST_F(CaptureTest, AddressOutsideTheCodePageKeptAsItsUriAndRestored) {
     if (GetACP() != 932)
         GTEST_SKIP() << "needs ANSI code page 932, this is " << GetACP();
     std::multiset<std::string> stored;
     for (const auto& c : kWideAddressCases) {
-        ASSERT_NE(WaitForFrameOf(StartFixtureWide(c.shown)), nullptr);
+        ASSERT_NE(WaitForFrameOf(StartBrowser(std::wstring(c.shown))), nullptr);
         stored.insert(c.stored);
     }
     CSnapshotManager manager;

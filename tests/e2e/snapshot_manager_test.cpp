@@ -269,6 +269,149 @@ TEST_F(SnapshotManagerTest, NormalFramesStackedAsRecordedFirstActive) {
     }));
 }
 
+// The browsers people run: IE 7 to 11 keep the address elsewhere, and from
+// IE 8 on a start may open its frame in a process that already runs
+// (merging) or in one that the started process starts (hand-off; both on
+// 64-bit Windows with IE 10 and 11). Each row saves three frames, one address
+// outside the code page, closes them all, opens an unrelated frame first
+// where it says so, and restores.
+struct BrowserKind {
+    const char* name;
+    const char* shape;
+    bool merges;
+    bool handsOff;
+    bool frameOpenBefore;
+};
+void PrintTo(const BrowserKind& kind, std::ostream* out) {
+    *out << kind.name;
+}
+const BrowserKind kBrowserKinds[] = {
+    {"Ie7", "ie7", false, false, false},
+    {"Ie8", "ie8", false, false, false},
+    {"Ie11", "ie11", false, false, false},
+    {"Ie11Merging", "ie11", true, false, false},
+    {"Ie11MergingIntoAnUnrelatedFrame", "ie11", true, false, true},
+    {"Ie11HandingOff", "ie11", false, true, false},
+    {"Ie11HandingOffAndMerging", "ie11", true, true, true},
+};
+
+struct KindFrame {
+    const wchar_t* shown;
+    const char* stored;
+    FramePlacement placement;
+};
+const KindFrame kKindFrames[] = {
+    {L"http://fr.example/caf\u00E9",
+     "http://fr.example/caf%C3%A9",
+     {SW_SHOWNORMAL, {100, 50, 700, 450}}},
+    {L"http://maximised.test/", "http://maximised.test/", {SW_SHOWMAXIMIZED, {120, 80, 1120, 780}}},
+    {L"about:minimised", "about:minimised", {SW_SHOWMINIMIZED, {30, 40, 530, 440}}},
+};
+
+class BrowserKindTest : public SnapshotManagerTest,
+                        public testing::WithParamInterface<BrowserKind> {
+protected:
+    void SetUp() override {
+        SnapshotManagerTest::SetUp();
+        SetEnvironmentVariableA(fixture::kShapeVariable, GetParam().shape);
+        SetEnvironmentVariableA(fixture::kMergeVariable, GetParam().merges ? "1" : nullptr);
+        SetEnvironmentVariableA(fixture::kHandOffVariable, GetParam().handsOff ? "1" : nullptr);
+    }
+    void TearDown() override {
+        for (const char* name :
+             {fixture::kShapeVariable, fixture::kMergeVariable, fixture::kHandOffVariable}) {
+            SetEnvironmentVariableA(name, nullptr);
+        }
+        SnapshotManagerTest::TearDown();
+    }
+
+    // Starts the fixture and returns the frame it opened, wherever it opened it.
+    HWND Open(const std::wstring& address, const FramePlacement& placement) {
+        const std::vector<HWND> before = BrowserFrames();
+        const DWORD pid = StartBrowser(address, placement);
+        const HWND frame = pid != 0 ? WaitForNewFrame(before) : nullptr;
+        // The fixture behaves as the row says, or the row tests nothing.
+        if (frame != nullptr && GetParam().handsOff &&
+            (OwnerOf(frame) == pid || (before.empty() && ParentOf(OwnerOf(frame)) != pid))) {
+            return nullptr;
+        }
+        if (frame != nullptr && GetParam().merges && !before.empty() &&
+            OwnerOf(frame) != OwnerOf(before.front())) {
+            return nullptr;
+        }
+        return frame;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Browsers, BrowserKindTest, testing::ValuesIn(kBrowserKinds),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(BrowserKindTest, SavedAndRestoredToTheirPlacesFirstInFront) {
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs ANSI code page 932, this is " << GetACP();
+    std::multiset<std::string> stored;
+    for (const KindFrame& f : kKindFrames) {
+        ASSERT_NE(Open(f.shown, f.placement), nullptr) << f.stored;
+        stored.insert(f.stored);
+    }
+    ASSERT_TRUE(manager_.SaveSnapshot());
+    const BrowserWindowList saved = ReadNewestSnapshot();
+    std::multiset<std::string> options;
+    for (const auto& record : saved)
+        options.insert(record.option);
+    EXPECT_EQ(options, stored);
+
+    manager_.CloseAll();
+    ASSERT_TRUE(WaitUntil([] { return BrowserFrames().empty(); }));
+    HWND unrelated = nullptr;
+    std::optional<FramePlacement> unrelatedBefore;
+    if (GetParam().frameOpenBefore) {
+        unrelated = Open(L"http://unrelated.test/", {SW_SHOWMINIMIZED, {600, 500, 1000, 800}});
+        ASSERT_NE(unrelated, nullptr);
+        unrelatedBefore = AskFixturePlacement(unrelated);
+    }
+
+    manager_.Restore("");
+
+    std::vector<HWND> frames = BrowserFrames();
+    frames.erase(std::remove(frames.begin(), frames.end(), unrelated), frames.end());
+    ASSERT_EQ(frames.size(), saved.size());
+    std::vector<std::string> shownInOrder;
+    for (const auto& record : saved) {
+        SCOPED_TRACE(record.option);
+        const auto frame = std::find_if(frames.begin(), frames.end(),
+                                        [&](HWND f) { return AddressOf(f) == record.option; });
+        ASSERT_NE(frame, frames.end());
+        const FramePlacement expected = Reachable(PlacementOf(record));
+        std::optional<FramePlacement> own;
+        EXPECT_TRUE(WaitUntil([&] {
+            own = AskFixturePlacement(*frame);
+            return own && *own == expected;
+        })) << (own ? Describe(*own) : "no answer")
+            << ", expected " << Describe(expected);
+        if (record.style != SW_SHOWMINIMIZED)
+            shownInOrder.push_back(record.option);
+    }
+    // The Z order among the restored frames on the desktop, polled as in
+    // NormalFramesStackedAsRecordedFirstActive.
+    std::vector<std::string> fromTheTop;
+    EXPECT_TRUE(WaitUntil([&] {
+        fromTheTop.clear();
+        for (HWND w = GetTopWindow(nullptr); w != nullptr; w = GetWindow(w, GW_HWNDNEXT)) {
+            if (std::find(frames.begin(), frames.end(), w) != frames.end() && !IsIconic(w))
+                fromTheTop.push_back(AddressOf(w));
+        }
+        return fromTheTop == shownInOrder;
+    })) << testing::PrintToString(fromTheTop);
+    EXPECT_TRUE(WaitUntil([&] {
+        const HWND active = GetForegroundWindow();
+        return active != nullptr && AddressOf(active) == shownInOrder.front();
+    }));
+    if (unrelated != nullptr) {
+        EXPECT_EQ(AskFixturePlacement(unrelated), unrelatedBefore) << "the unrelated frame moved";
+    }
+}
+
 TEST_F(SnapshotManagerTest, WineOwnBrowserRestoredByProcessIdAndPlaced) {
     ASSERT_TRUE(UseWineBrowser());
     const std::string snapshot = directory_ + "\\wine-browser.txt";

@@ -1,5 +1,8 @@
 // Drives Pelorin.exe under Wine for scripts/run.
 //
+// The fixture browser is shaped as IE 8 to 11 and merges its frames into
+// the frame process that already runs, as the IE a user can run today does.
+//
 //   pelorin_demo.exe cycle PELORIN_EXE FIXTURE_BROWSER OUT_DIR
 //     plays the whole cycle against three fixture browser windows (normal,
 //     maximised, minimised): save, close all, restore the newest snapshot;
@@ -22,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "fixture_protocol.h"
 #include "resource.h"
 #include "shell_support.h"
 #include "support/browser_fixture.h"
@@ -84,10 +88,10 @@ bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The address bar text, read through the same child chain as a capture.
+// The address bar text, read where IE 8 to 11 show it.
 std::string AddressOf(HWND frame) {
     HWND control = frame;
-    for (const char* name : {"WorkerW", "ReBarWindow32", "ComboBoxEx32"}) {
+    for (const char* name : {"WorkerW", "ReBarWindow32", "Address Band Root", "Edit"}) {
         control = FindWindowExA(control, nullptr, name, nullptr);
         if (!control)
             return std::string();
@@ -197,10 +201,11 @@ private:
             return Fail("no browser window after 10 s");
         Begin(first + 2, total, "Open " + std::to_string(N) + " browser windows");
         for (const DemoWindow& window : windows) {
+            const std::vector<HWND> before = e2e::BrowserFrames();
             const DWORD pid = e2e::StartBrowser(window.address, window.placement);
             if (pid == 0)
                 return Fail(std::string("the browser to start for ") + window.address);
-            const HWND frame = e2e::WaitForFrameOf(pid);
+            const HWND frame = e2e::WaitForNewFrame(before);
             if (!frame)
                 return Fail(std::string("a browser window for ") + window.address + " within 10 s");
             if (!e2e::WaitUntil([&] {
@@ -210,9 +215,12 @@ private:
                 return Fail(std::string("the window of ") + window.address + " to be " +
                             demo::ShowStateName(int(window.placement.showCmd)));
             }
+            const DWORD owner = e2e::OwnerOf(frame);
             Detail(std::string(window.address) + ": " +
-                   demo::ShowStateName(int(window.placement.showCmd)) + ", process " +
-                   std::to_string(pid));
+                   demo::ShowStateName(int(window.placement.showCmd)) + ", started process " +
+                   std::to_string(pid) +
+                   (owner == pid ? std::string(", its own window")
+                                 : ", opened by process " + std::to_string(owner)));
         }
         return true;
     }
@@ -400,6 +408,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     shell_e2e::SetShell({e2e::ToWindowsPath(argv[2]), std::string()});
+    // Inherited by every browser started from here on, Pelorin's too.
+    SetEnvironmentVariableA(fixture::kShapeVariable, "ie11");
+    SetEnvironmentVariableA(fixture::kMergeVariable, "1");
     Demo demo(e2e::ToWindowsPath(argv[3]), e2e::ToWindowsPath(argv[4]));
     return mode == "cycle" ? demo.Cycle() : demo.Open();
 }

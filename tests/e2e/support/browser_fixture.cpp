@@ -105,29 +105,48 @@ std::string Describe(const FramePlacement& placement) {
     return text;
 }
 
-DWORD StartBrowser(const std::string& address, const std::optional<FramePlacement>& placement,
-                   const std::string& executable) {
-    const std::string browser = executable.empty() ? BrowserExecutablePath() : executable;
-    std::string line = "\"" + browser + "\" " + address;
-    if (placement) {
-        char option[96];
-        std::snprintf(option, sizeof(option), " %s%u,%ld,%ld,%ld,%ld", fixture::kPlaceOption,
-                      placement->showCmd, placement->normal.left, placement->normal.top,
-                      placement->normal.right, placement->normal.bottom);
-        line += option;
-    }
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    STARTUPINFOA startup{};
+namespace {
+
+std::string PlaceOption(const std::optional<FramePlacement>& placement) {
+    if (!placement)
+        return "";
+    char option[96];
+    std::snprintf(option, sizeof(option), " %s%u,%ld,%ld,%ld,%ld", fixture::kPlaceOption,
+                  placement->showCmd, placement->normal.left, placement->normal.top,
+                  placement->normal.right, placement->normal.bottom);
+    return option;
+}
+
+template <typename Char, typename Startup, typename Start>
+DWORD StartProcess(const Char* browser, std::basic_string<Char> line, Start start) {
+    Startup startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(browser.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!start(browser, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+               &process)) {
         return 0;
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return process.dwProcessId;
+}
+
+}  // namespace
+
+DWORD StartBrowser(const std::string& address, const std::optional<FramePlacement>& placement,
+                   const std::string& executable) {
+    const std::string browser = executable.empty() ? BrowserExecutablePath() : executable;
+    return StartProcess<char, STARTUPINFOA>(
+        browser.c_str(), "\"" + browser + "\" " + address + PlaceOption(placement), CreateProcessA);
+}
+
+DWORD StartBrowser(const std::wstring& address, const std::optional<FramePlacement>& placement) {
+    const std::string ansi = "\"" + BrowserExecutablePath() + "\" ";
+    const std::string option = PlaceOption(placement);
+    return StartProcess<wchar_t, STARTUPINFOW>(nullptr,
+                                               std::wstring(ansi.begin(), ansi.end()) + address +
+                                                   std::wstring(option.begin(), option.end()),
+                                               CreateProcessW);
 }
 
 std::vector<HWND> BrowserFrames() {
@@ -149,6 +168,22 @@ HWND WaitForFrameOf(DWORD pid, std::chrono::milliseconds limit) {
             for (HWND frame : BrowserFrames()) {
                 if (OwnerOf(frame) == pid && IsWindowVisible(frame))
                     found = frame;
+            }
+            return found != nullptr;
+        },
+        limit);
+    return found;
+}
+
+HWND WaitForNewFrame(const std::vector<HWND>& before, std::chrono::milliseconds limit) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND frame : BrowserFrames()) {
+                if (IsWindowVisible(frame) &&
+                    std::find(before.begin(), before.end(), frame) == before.end()) {
+                    found = frame;
+                }
             }
             return found != nullptr;
         },

@@ -46,11 +46,19 @@ DWORD StartBrowser(const std::string& address,
                    const std::optional<FramePlacement>& placement = std::nullopt,
                    const std::string& executable = "");
 
+// The same with a wide address, through CreateProcessW: an address outside
+// the ANSI code page reaches the browser whole.
+DWORD StartBrowser(const std::wstring& address,
+                   const std::optional<FramePlacement>& placement = std::nullopt);
+
 // Every top-level "IEFrame" window, top of the Z order first.
 std::vector<HWND> BrowserFrames();
 // The first "IEFrame" window owned by `pid`, polled until `limit`; null if none.
 HWND WaitForFrameOf(DWORD pid, std::chrono::milliseconds limit = 10000ms);
 DWORD OwnerOf(HWND window);
+// A visible frame that is not in `before`, polled until `limit`; null if none.
+// Finds a frame wherever the browser opened it, also in another process.
+HWND WaitForNewFrame(const std::vector<HWND>& before, std::chrono::milliseconds limit = 10000ms);
 
 // The fixture frame's own account of its placement (see fixture_protocol.h).
 std::optional<FramePlacement> AskFixturePlacement(HWND frame);

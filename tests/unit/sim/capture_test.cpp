@@ -96,6 +96,13 @@ TEST(Capture, EachMissingLinkOfTheAddressChainGivesEmptyOption) {
         const char* what;
         std::vector<std::string> chain;  // classes from the frame down
         std::string text;
+        int emptyComboBefore = -1;  // an empty ComboBoxEx32 just before that link
+    };
+    const std::vector<std::string> band{"WorkerW", "ReBarWindow32", "Address Band Root"};
+    auto in = [&band](const char* control) {
+        std::vector<std::string> chain = band;
+        chain.push_back(control);
+        return chain;
     };
     const Case cases[] = {
         {"complete chain", {"WorkerW", "ReBarWindow32", "ComboBoxEx32"}, "http://x/"},
@@ -104,6 +111,10 @@ TEST(Capture, EachMissingLinkOfTheAddressChainGivesEmptyOption) {
         {"no ComboBoxEx32", {"WorkerW", "ReBarWindow32"}, ""},
         {"combo box one level too deep", {"WorkerW", "ReBarWindow32", "Edit", "ComboBoxEx32"}, ""},
         {"no children", {}, ""},
+        {"IE 7", in("ComboBoxEx32"), "http://x/"},
+        {"IE 8 to 11", in("Edit"), "http://x/"},
+        {"IE 8, an empty combo box beside the Edit", in("Edit"), "http://x/", 3},
+        {"empty combo box of IE 6, the address in the band", in("Edit"), "http://x/", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -122,8 +133,10 @@ TEST(Capture, EachMissingLinkOfTheAddressChainGivesEmptyOption) {
                                         .placement = {1, {1, 2, 3, 4}},
                                         .rect = {1, 2, 3, 4}});
         auto link = frame;
-        for (const std::string& className : c.chain) {
-            link = desktop.AddChild(link, {.className = className, .text = "http://x/"});
+        for (std::size_t i = 0; i < c.chain.size(); ++i) {
+            if (static_cast<int>(i) == c.emptyComboBefore)
+                desktop.AddChild(link, {.className = "ComboBoxEx32"});
+            link = desktop.AddChild(link, {.className = c.chain[i], .text = "http://x/"});
         }
         BrowserWindowRecord expected("IEFrame", "T", c.text, 1, 2, 2, 2);
         expected.hwnd = frame, expected.pid = 7, expected.style = 1;

@@ -158,12 +158,12 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
                                              {"4", "two", "two-frames", 50, 50, 100, 100, 3}});
     // A frame whose owner cannot be read: it must not match a failed start.
     desktop_.AddWindow({.className = "IEFrame", .title = "orphan", .pid = 0});
-    WindowHandle older = nullptr;
-    desktop_.OnLaunch([&older](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
+    WindowHandle older = nullptr, elsewhere = nullptr;
+    desktop_.OnLaunch([&](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
         if (arg == "no-window")
             return;
         if (arg == "other-process") {
-            d.AddBrowserFrame(d.NewProcessId(), "", arg);  // handed to another process
+            elsewhere = d.AddBrowserFrame(d.NewProcessId(), "", arg);  // handed to another process
             return;
         }
         if (arg == "http://a/") {
@@ -185,16 +185,95 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
 
     WindowHandle a = FrameStartedFor("http://a/");
     WindowHandle hidden = FrameStartedFor("http://h/");
-    ASSERT_TRUE(a && hidden && older);
+    ASSERT_TRUE(a && hidden && older && elsewhere);
     EXPECT_EQ(
         Lines(Kind::Moved),
         (std::vector<std::string>{Move(a, 10, 10, 100, 100), Move(a, 10, 10, 100, 100),
                                   Move(hidden, 30, 30, 100, 100), Move(hidden, 30, 30, 100, 100),
+                                  Move(elsewhere, 40, 40, 9, 9), Move(elsewhere, 40, 40, 9, 9),
                                   Move(older, 50, 50, 100, 100), Move(older, 50, 50, 100, 100)}));
-    EXPECT_EQ(Lines(Kind::Shown), (std::vector<std::string>{Show(a, 1), Show(older, 3)}));
+    EXPECT_EQ(Lines(Kind::Shown),
+              (std::vector<std::string>{Show(a, 1), Show(elsewhere, 1), Show(older, 3)}));
     EXPECT_TRUE(Lines(Kind::TabOpened).empty());
     EXPECT_EQ(Lines(Kind::Stacked), std::vector<std::string>{"stack " + sim::Desktop::Name(a) +
+                                                             " " + sim::Desktop::Name(elsewhere) +
                                                              " " + sim::Desktop::Name(older)});
+}
+
+// Wherever a browser opens its window (in the process started for it, in one
+// that ran already, or in one that the started one started), the restore
+// finds it; frames titled "stray" belong to no record and are left alone.
+TEST(ManagerRestore, FindsEachWindowWhereverTheBrowserOpensIt) {
+    constexpr platform::ProcessId kRunning = 50;
+    struct Case {
+        const char* what;
+        sim::Opens opens;
+        std::vector<std::string> options;
+        bool strayBefore = false;  // a browser frame open before, on the first address
+        sim::Desktop::LaunchHandler launch = nullptr;  // instead of `opens`
+    };
+    using sim::Opens;
+    const std::vector<std::string> ab{"http://a/", "http://b/"}, xx{"http://x/", "http://x/"};
+    // clang-format off
+    const Case cases[] = {
+        {"merging, nothing open before", Opens::Merged, {"http://a/", "http://b/", "http://c/"}},
+        {"merging into a browser open before", Opens::Merged, ab, true},
+        {"hand-off", Opens::HandedOff, ab},
+        {"merging, two records on one address", Opens::Merged, xx},
+        {"the first frame late, both on one address", Opens::InItself, xx, false,
+         [](sim::Desktop& d, platform::ProcessId, const std::string& arg) {
+             if (d.Launches().size() == 2)
+                 d.AddBrowserFrame(kRunning, "", arg), d.AddBrowserFrame(kRunning, "", arg);
+         }},
+        {"own processes, the first late, another browser's frame on that address before it",
+         Opens::InItself, xx, false,
+         [](sim::Desktop& d, platform::ProcessId pid, const std::string& arg) {
+             if (d.Launches().size() == 1)
+                 d.AddBrowserFrame(kRunning, "stray", arg);
+             else
+                 d.AddBrowserFrame(d.Launches()[0].pid, "", arg), d.AddBrowserFrame(pid, "", arg);
+         }},
+        {"a window of the first besides its own, the second on another address",
+         Opens::InItself, ab, false,
+         [](sim::Desktop& d, platform::ProcessId, const std::string& arg) {
+             d.AddBrowserFrame(kRunning, "", arg == "http://b/" ? "http://b/moved" : arg);
+             if (arg == "http://a/")
+                 d.AddBrowserFrame(kRunning, "stray", "http://popup/");
+         }},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::Desktop desktop;
+        TestFolder folder;
+        ASSERT_TRUE(EnsureSaveFolder());
+        std::vector<Saved> saved;
+        for (int i = 0; i < static_cast<int>(c.options.size()); ++i)
+            saved.push_back({std::to_string(i), "", c.options[i], 10 * i, 20, 300, 200, 1});
+        PutSnapshot("save\\20050412153012.txt", saved);
+        if (c.strayBefore)
+            desktop.AddBrowserFrame(kRunning, "stray", c.options.front());
+        desktop.LaunchOpens(c.opens);
+        if (c.launch)
+            desktop.OnLaunch(c.launch);
+        CSnapshotManager manager;
+        manager.Restore("");
+
+        // The records' frames in the order they were made: the handles count up.
+        std::vector<WindowHandle> made = desktop.ZOrder();
+        std::erase_if(made, [&](WindowHandle w) { return desktop.At(w).title == "stray"; });
+        std::ranges::sort(made);
+        ASSERT_EQ(made.size(), c.options.size());
+        std::vector<std::string> moved, shown, stacked{"stack"};
+        for (int i = 0; i < static_cast<int>(made.size()); ++i) {
+            moved.insert(moved.end(), 2, Move(made[i], 10 * i, 20, 300, 200));
+            shown.push_back(Show(made[i], 1));
+            stacked.front() += " " + sim::Desktop::Name(made[i]);
+        }
+        EXPECT_EQ(desktop.LogLines(Kind::Moved), moved);
+        EXPECT_EQ(desktop.LogLines(Kind::Shown), shown);
+        EXPECT_EQ(desktop.LogLines(Kind::Stacked), stacked);
+    }
 }
 
 TEST_F(Manager, FailedStartsAreSkipped) {
