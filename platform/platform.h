@@ -89,11 +89,12 @@ struct FrameTab {
 // stuck in hung browsers).
 std::vector<FrameTab> FrameTabs(WindowHandle frame);
 
-// Opens `addresses` in new tabs of the frame, in this order, through the
-// browser of the tab it shows now; the one at index `front` (none when out of
-// range) is brought to the front, the others open behind. Stops at the first
-// the browser refuses, and waits at most about a second for each.
-void OpenTabs(WindowHandle frame, const std::vector<std::string>& addresses, std::size_t front);
+// Opens the addresses of `tabs` after the first (which the frame shows) in
+// new tabs of the frame, in this order, through the browser of the tab it
+// shows; the one at index `front` is brought to the front, the others open
+// behind. Stops at the first the browser refuses, and waits at most about a
+// second for each.
+void OpenTabs(WindowHandle frame, const std::vector<std::string>& tabs, std::size_t front);
 
 // Queues a close request (WM_CLOSE) and returns at once.
 void PostCloseRequest(WindowHandle window);

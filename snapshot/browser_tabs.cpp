@@ -28,6 +28,5 @@ void OpenOtherTabs(const BrowserWindowRecord& record) {
     // opened from another one after the last tab opened from that one. Opened
     // in the saved order from the first tab, the row is the saved one either
     // way, also once the front one took the front.
-    const std::vector<std::string> others(record.tabs.begin() + 1, record.tabs.end());
-    platform::OpenTabs(record.hwnd, others, static_cast<std::size_t>(record.front_tab) - 1);
+    platform::OpenTabs(record.hwnd, record.tabs, static_cast<std::size_t>(record.front_tab));
 }

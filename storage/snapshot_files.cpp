@@ -41,10 +41,8 @@ constexpr char kTabPrefix[] = "tab_";
 constexpr char kFrontTabKey[] = "tab_front";
 
 std::string TabKey(std::size_t number) {
-    std::string digits = std::to_string(number);
-    if (digits.size() < 3)
-        digits.insert(0, 3 - digits.size(), '0');
-    return kTabPrefix + digits;
+    const std::string digits = IntToString(static_cast<std::int32_t>(number));
+    return kTabPrefix + std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
 }
 
 // Written only for a frame of several tabs: a frame of one writes the bytes it

@@ -223,7 +223,7 @@ std::vector<std::string> Desktop::LogLines(Operation::Kind kind) const {
 
 void Desktop::OpenTabs(platform::WindowHandle frame, const std::vector<std::string>& addresses,
                        std::size_t front) {
-    for (std::size_t i = 0; i < addresses.size(); ++i) {
+    for (std::size_t i = 1; i < addresses.size(); ++i) {
         Record({.kind = Operation::Kind::TabOpened,
                 .window = frame,
                 .values = {i == front ? 1 : 0},

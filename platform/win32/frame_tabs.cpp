@@ -54,18 +54,21 @@ struct ComApi {
     HRESULT(WINAPI* VariantClear)(VARIANTARG*) = nullptr;
 };
 
-template <typename Function>
-bool Resolve(const wchar_t* dll, const char* name, Function& function) {
+void* Resolve(const wchar_t* dll, const char* name) {
     wchar_t path[MAX_PATH];
     const UINT length = GetSystemDirectoryW(path, MAX_PATH);
     if (length == 0 || length + 1 + lstrlenW(dll) >= MAX_PATH)
-        return false;
+        return nullptr;
     path[length] = L'\\';
     lstrcpyW(path + length + 1, dll);
     const HMODULE module = LoadLibraryW(path);
-    const FARPROC found = module ? GetProcAddress(module, name) : nullptr;
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(found));
-    return found != nullptr;
+    return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+}
+
+template <typename Function>
+bool Resolve(const wchar_t* dll, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(Resolve(dll, name));
+    return function != nullptr;
 }
 
 bool LoadComApi(ComApi& api) {
@@ -91,22 +94,22 @@ struct TabWindows {
 // IE 7 keeps its tabs' windows below the frame, IE 8 and later each below a
 // "Frame Tab" child of it; the page below TabWindowClass > Shell DocObject View.
 // In the order of the windows, which is taken for the tab row's.
+void AddTabsBelow(HWND parent, std::vector<TabWindows>& tabs) {
+    for (HWND tab = FindWindowExW(parent, nullptr, L"TabWindowClass", nullptr); tab;
+         tab = FindWindowExW(parent, tab, L"TabWindowClass", nullptr)) {
+        const HWND view = FindWindowExW(tab, nullptr, L"Shell DocObject View", nullptr);
+        tabs.push_back(
+            {view ? FindWindowExW(view, nullptr, L"Internet Explorer_Server", nullptr) : nullptr,
+             IsWindowVisible(tab) != FALSE, nullptr});
+    }
+}
+
 std::vector<TabWindows> FindTabs(HWND frame) {
     std::vector<TabWindows> tabs;
-    auto addTabs = [&tabs](HWND parent) {
-        for (HWND tab = FindWindowExW(parent, nullptr, L"TabWindowClass", nullptr); tab;
-             tab = FindWindowExW(parent, tab, L"TabWindowClass", nullptr)) {
-            const HWND view = FindWindowExW(tab, nullptr, L"Shell DocObject View", nullptr);
-            tabs.push_back({view
-                                ? FindWindowExW(view, nullptr, L"Internet Explorer_Server", nullptr)
-                                : nullptr,
-                            IsWindowVisible(tab) != FALSE});
-        }
-    };
-    addTabs(frame);
+    AddTabsBelow(frame, tabs);
     for (HWND frameTab = FindWindowExW(frame, nullptr, L"Frame Tab", nullptr); frameTab;
          frameTab = FindWindowExW(frame, frameTab, L"Frame Tab", nullptr)) {
-        addTabs(frameTab);
+        AddTabsBelow(frameTab, tabs);
     }
     return tabs;
 }
@@ -152,7 +155,7 @@ IDispatch* DocumentOf(const ComApi& api, HWND server) {
 struct Work {
     ComApi api;
     HWND server = nullptr;
-    std::vector<std::string> addresses;  // to open, as ANSI; none to read the URL
+    std::vector<std::string> addresses;  // to open but the first, as ANSI; none to read the URL
     std::size_t front = 0;
     std::wstring url;       // read: the document's URL
     LONG succeeded = 0;     // set once `url` is complete, or every tab was opened
@@ -199,7 +202,7 @@ bool OpenAll(Work& work, IDispatch* document) {
     if (FAILED(found) || browser == nullptr)
         return false;
     bool opened = true;
-    for (std::size_t i = 0; i < work.addresses.size() && opened; ++i) {
+    for (std::size_t i = 1; i < work.addresses.size() && opened; ++i) {
         VARIANT arguments[5] = {};  // last argument first
         for (VARIANT& argument : arguments) {
             argument.vt = VT_ERROR;
@@ -245,11 +248,10 @@ DWORD WINAPI RunWork(void* parameter) {
 }
 
 // A block for a new worker, or null when none may start.
-Work* NewWork(HWND server) {
+Work* NewWork(HWND server, const std::vector<std::string>& addresses = {}) {
     if (server == nullptr || InterlockedCompareExchange(&runningWorkers, 0, 0) >= kMaxStuckWorkers)
         return nullptr;
-    Work* work = new Work;
-    work->server = server;
+    Work* work = new Work{{}, server, addresses};
     work->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (work->done == nullptr || !LoadComApi(work->api)) {
         work->references = 1;
@@ -308,16 +310,16 @@ void OpenTabs(WindowHandle frame, const std::vector<std::string>& addresses, std
     const std::vector<TabWindows> windows = FindTabs(reinterpret_cast<HWND>(frame));
     const auto shown = std::find_if(windows.begin(), windows.end(),
                                     [](const TabWindows& tab) { return tab.front; });
-    if (addresses.empty() || shown == windows.end())
+    if (addresses.size() < 2 || shown == windows.end())
         return;
-    Work* work = NewWork(shown->server);
+    Work* work = NewWork(shown->server, addresses);
     if (work == nullptr)
         return;
-    work->addresses = addresses;
     work->front = front;
     if (!Start(work))
         return;
-    AwaitEvent(work->done, GetTickCount() + kAnswerWaitMs * static_cast<DWORD>(addresses.size()));
+    AwaitEvent(work->done,
+               GetTickCount() + kAnswerWaitMs * static_cast<DWORD>(addresses.size() - 1));
     work->Release();
 }
 
