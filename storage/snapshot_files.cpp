@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
+#include <list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -175,13 +176,13 @@ bool ReadSnapshotFile(const std::string& path, BrowserWindowList& records) {
 
     // The document keeps sections in byte order of their names (0, 1, 10, 11,
     // 2, ...); the records go back into the order they were saved in. Names
-    // that read as the same number keep their byte order.
-    std::vector<std::pair<std::int32_t, BrowserWindowRecord>> numbered;
+    // that read as the same number keep their byte order: a list's sort is
+    // stable, and moves no record.
+    std::list<std::pair<std::int32_t, BrowserWindowRecord>> numbered;
     for (const auto& [name, section] : data.sections()) {
         numbered.emplace_back(ParseNumber(name), RecordFrom(section));
     }
-    std::stable_sort(numbered.begin(), numbered.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    numbered.sort([](const auto& a, const auto& b) { return a.first < b.first; });
 
     records.clear();
     for (auto& [number, record] : numbered)
