@@ -128,9 +128,9 @@ bool IsWindowShown(WindowHandle window);
 // program. Fails silently on a window that is gone.
 void SetTopmost(WindowHandle window, bool topmost);
 
-// Stacks the windows from the top down in the order given, in front of every
-// other window of their band, and activates the first as far as the system
-// lets the program.
+// Brings the first window to the top of its band and activates it, as far as
+// the system lets the program, and places each next one directly below the
+// one before it; no other window is asked to move in the Z order.
 void StackWindows(const std::vector<WindowHandle>& topFirst);
 
 // One display monitor: its whole rectangle and its work area (the part that

@@ -1,6 +1,7 @@
 #include "snapshot/new_frames.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "snapshot/browser_capture.h"
 #include "snapshot/browser_tabs.h"
@@ -63,9 +64,10 @@ bool NewFrames::CouldHaveOpened(const BrowserWindowList& records, std::size_t in
 
 void NewFrames::Match(BrowserWindowList& records, std::size_t starts) {
     const std::vector<platform::WindowHandle> open = Note(starts);
-    std::erase_if(seen_, [&open](const Frame& frame) { return !Contains(open, frame.window); });
-    for (Frame& frame : seen_)
+    for (Frame& frame : seen_) {
         frame.owner = platform::WindowProcess(frame.window);
+        frame.taken = !Contains(open, frame.window);
+    }
 
     // Where the started process owns one new frame, that frame is its
     // record's, as when every browser opened its window in its own process.
@@ -97,12 +99,10 @@ void NewFrames::Match(BrowserWindowList& records, std::size_t starts) {
                     break;
                 if (frame.taken || !CouldHaveOpened(records, index, frame))
                     continue;
-                if (byAddress) {
-                    if (!frame.address)
-                        frame.address = GetAddressBarText(frame.window);
-                    if (*frame.address != StartAddress(record))
-                        continue;
-                }
+                if (byAddress && !std::exchange(frame.addressRead, true))
+                    frame.address = GetAddressBarText(frame.window);
+                if (byAddress && frame.address != StartAddress(record))
+                    continue;
                 record.hwnd = frame.window;
                 frame.taken = true;
             }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,8 +31,9 @@ private:
         platform::WindowHandle window = nullptr;
         std::size_t seenAfter = 0;  // starts made when it was first seen
         platform::ProcessId owner = 0;
-        std::optional<std::string> address{};  // read only when needed
-        bool taken = false;
+        bool taken = false;        // by a record, or closed since
+        bool addressRead = false;  // read only when needed
+        std::string address{};
     };
 
     bool Known(platform::WindowHandle window) const;

@@ -243,15 +243,12 @@ void Desktop::LaunchCreatesNothing() {
     launchHandler_ = [](Desktop&, platform::ProcessId, const std::string&) {};
 }
 
-void Desktop::LaunchOpens(Opens opens, FrameShape shape) {
-    launchHandler_ = [opens, shape](Desktop& d, platform::ProcessId pid, const std::string& arg) {
+Desktop::LaunchHandler Desktop::Opening(Opens opens, FrameShape shape) {
+    return [opens, shape](Desktop& d, platform::ProcessId pid, const std::string& arg) {
         platform::ProcessId owner = opens == Opens::HandedOff ? d.NewProcessId() : pid;
-        for (platform::WindowHandle window : d.zOrder_) {
-            if (opens == Opens::Merged && d.At(window).className == "IEFrame") {
-                owner = d.At(window).pid;
-                break;
-            }
-        }
+        const platform::WindowHandle running = d.FindChild(nullptr, "IEFrame");
+        if (opens == Opens::Merged && running != nullptr)
+            owner = d.At(running).pid;
         d.AddBrowserFrame(owner, "", arg, {1, {0, 0, 800, 600}}, shape);
     };
 }
@@ -377,8 +374,15 @@ void Desktop::Stack(const std::vector<platform::WindowHandle>& topFirst) {
     for (platform::WindowHandle window : topFirst)
         op.text += " " + Name(window);
     Record(std::move(op));
-    for (auto it = topFirst.rbegin(); it != topFirst.rend(); ++it)
-        BringToTop(*it);
+    // The first to the top of its band, each next directly below the one
+    // placed before it; no other window moves.
+    for (std::size_t i = 0; i < topFirst.size(); ++i) {
+        if (i == 0 || !Exists(topFirst[i - 1]))
+            BringToTop(topFirst[i]);
+        else if (std::erase(zOrder_, topFirst[i]) != 0)
+            zOrder_.insert(std::find(zOrder_.begin(), zOrder_.end(), topFirst[i - 1]) + 1,
+                           topFirst[i]);
+    }
     if (!topFirst.empty() && Exists(topFirst.front()))
         foreground = topFirst.front();
 }

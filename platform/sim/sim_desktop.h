@@ -153,9 +153,9 @@ public:
     // new process, its address bar holding the argument, at 0, 0, 800, 600).
     void OnLaunch(LaunchHandler handler) { launchHandler_ = std::move(handler); }
     void LaunchCreatesNothing();
-    // Every later start opens a frame of `shape` at 0, 0, 800, 600, holding
-    // the argument, in the process that `opens` names.
-    void LaunchOpens(Opens opens, FrameShape shape = FrameShape::IE8);
+    // A start (for OnLaunch) that opens a frame of `shape` at 0, 0, 800, 600,
+    // holding the argument, in the process that `opens` names.
+    static LaunchHandler Opening(Opens opens, FrameShape shape = FrameShape::IE8);
     void LaunchFails(bool fails) { launchFails_ = fails; }
     const std::vector<Launch>& Launches() const { return launches_; }
 

@@ -116,13 +116,16 @@ void AwaitQueued(HWND window) {
 }
 
 // Whether the windows stand from the top down in the order given, the first
-// at the top of its band; other windows may stand between them.
+// at the top of its band; other windows may stand between them. A walk down
+// the Z order with GetWindow may go round for good while windows move, so it
+// takes no more steps than there are top-level windows.
 bool StackedInOrder(const std::vector<HWND>& topFirst) {
     if (!AtTopOfBand(topFirst.front()))
         return false;
+    std::size_t steps = TopLevelWindows().size();
     std::size_t next = 1;
-    for (HWND w = GetWindow(topFirst.front(), GW_HWNDNEXT); w != nullptr && next < topFirst.size();
-         w = GetWindow(w, GW_HWNDNEXT)) {
+    for (HWND w = GetWindow(topFirst.front(), GW_HWNDNEXT);
+         w != nullptr && next < topFirst.size() && steps-- > 0; w = GetWindow(w, GW_HWNDNEXT)) {
         if (w == topFirst[next])
             ++next;
     }
@@ -317,20 +320,32 @@ void StackWindows(const std::vector<WindowHandle>& topFirst) {
     // that, the last shown would come out on top again.
     for (HWND hwnd : windows)
         AwaitQueued(hwnd);
-    // Each window to the top of its band, the last first, each once its
-    // thread has handled the request: the requests go to different threads,
-    // which would carry them out in any order. Windows documents them only
-    // as queued events, and Wine carries out some activations late, as its
-    // display server reports them: the order is checked and made again,
-    // within the wait.
+    // Only the first comes to the top, activated. The request is carried out
+    // by its own thread, which may bring a window to the top only with the
+    // right to set the foreground window: this program, which usually holds
+    // that right after its own menu, hands it to the process that owns the
+    // window (after merging or hand-off, not the one it started), and uses
+    // it itself as well. A browser that took the foreground with its own
+    // activating show holds the right already. Each next window goes
+    // directly below the one before it, which asks no other window to move.
+    // The requests go to different threads, which would carry them out in
+    // any order, so each is awaited before the next is made. Wine carries
+    // out some activations late, as its display server reports them: the
+    // order is checked and made again, within the wait.
+    DWORD owner = 0;
+    GetWindowThreadProcessId(windows.front(), &owner);
     const DWORD start = GetTickCount();
     do {
-        for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-            if (SetWindowPos(*it, HWND_TOP, 0, 0, 0, 0,
-                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS))
-                AwaitQueued(*it);
-        }
+        AllowSetForegroundWindow(owner);
+        if (SetWindowPos(windows.front(), HWND_TOP, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS))
+            AwaitQueued(windows.front());
         SetForegroundWindow(windows.front());
+        for (std::size_t i = 1; i < windows.size(); ++i) {
+            if (SetWindowPos(windows[i], windows[i - 1], 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS))
+                AwaitQueued(windows[i]);
+        }
     } while (!StackedInOrder(windows) && GetTickCount() - start < kAnswerWaitMs);
 }
 
