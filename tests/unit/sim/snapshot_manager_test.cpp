@@ -237,6 +237,13 @@ TEST(ManagerRestore, FindsEachWindowWhereverTheBrowserOpensIt) {
              if (arg == "http://a/")
                  d.AddBrowserFrame(kRunning, "stray", "http://popup/");
          }},
+        {"merging, a frame that closes again, the first page on another address", ab,
+         [](sim::Desktop& d, platform::ProcessId, const std::string& arg) {
+             if (arg == "http://a/")
+                 return (void)d.AddBrowserFrame(kRunning, "", "about:blank");
+             d.RemoveWindow(d.FindChild(nullptr, "IEFrame"));
+             d.AddBrowserFrame(kRunning, "", "http://a/moved"), d.AddBrowserFrame(kRunning, "", arg);
+         }},
     };
     // clang-format on
     for (const Case& c : cases) {
