@@ -272,6 +272,29 @@ TEST(ManagerRestore, FindsEachWindowWhereverTheBrowserOpensIt) {
     }
 }
 
+// A browser is started with its record's first tab, which a merged frame
+// shows until the restore opens the others: that is the address it is known by.
+TEST_F(Manager, MergedFramesAreKnownByTheirFirstTab) {
+    PutSnapshot("save\\20050412153012.txt",
+                {{"0", "", "http://a2/", 0, 0, 300, 200, 1,
+                  "tab_000=http://a/\r\ntab_001=http://a2/\r\ntab_front=1\r\n"},
+                 {"1", "", "http://b2/", 0, 0, 300, 200, 1,
+                  "tab_000=http://b/\r\ntab_001=http://b2/\r\ntab_front=1\r\n"}});
+    desktop_.OnLaunch([](sim::Desktop& d, platform::ProcessId, const std::string& arg) {
+        if (d.Launches().size() == 2)  // both late, the second's first
+            d.AddBrowserFrame(50, "", arg), d.AddBrowserFrame(50, "", "http://a/");
+    });
+    CSnapshotManager manager;
+    manager.Restore("");
+    std::vector<WindowHandle> made = desktop_.ZOrder();
+    std::ranges::sort(made);
+    ASSERT_EQ(made.size(), 2u);
+    EXPECT_EQ(
+        Lines(Kind::TabOpened),
+        (std::vector<std::string>{"tab " + sim::Desktop::Name(made[1]) + " front http://a2/",
+                                  "tab " + sim::Desktop::Name(made[0]) + " front http://b2/"}));
+}
+
 TEST_F(Manager, FailedStartsAreSkipped) {
     PutSnapshot("save\\20050412153012.txt", {{"0", "A", "http://a/", 10, 10, 100, 100, 1}});
     desktop_.AddWindow({.className = "IEFrame", .title = "orphan", .pid = 0});
