@@ -11,6 +11,7 @@
 // ("save\\x.txt"), relative paths resolve against the process's current directory.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -72,6 +73,28 @@ WindowHandle FindChildWindow(WindowHandle parent, const std::string& className);
 // at most 1023 bytes either way, cut between characters. Empty when nothing
 // was copied or when the control's thread does not answer within about a second.
 std::string AddressBarText(WindowHandle addressBar);
+
+// One tab of a browser frame: its page's address, read and converted as
+// AddressBarText reads, and whether it is the tab the frame shows.
+struct FrameTab {
+    std::string address;
+    bool front = false;
+    friend bool operator==(const FrameTab&, const FrameTab&) = default;
+};
+
+// The frame's tabs in the order of its tab row; the front tab's address is
+// left empty (the address bar shows it), a tab whose page does not give its
+// address is left out. Empty for a frame without tabs, and when the reading does not end
+// within about a second (at once while too many such readings are still
+// stuck in hung browsers).
+std::vector<FrameTab> FrameTabs(WindowHandle frame);
+
+// Opens the addresses of `tabs` after the first (which the frame shows) in
+// new tabs of the frame, in this order, through the browser of the tab it
+// shows; the one at index `front` is brought to the front, the others open
+// behind. Stops at the first the browser refuses, and waits at most about a
+// second for each.
+void OpenTabs(WindowHandle frame, const std::vector<std::string>& tabs, std::size_t front);
 
 // Queues a close request (WM_CLOSE) and returns at once.
 void PostCloseRequest(WindowHandle window);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "snapshot/browser_tabs.h"
 #include "snapshot/workspace.h"
 
 namespace {
@@ -96,6 +97,7 @@ void CaptureBrowserWindows(BrowserWindowList& list) {
         record.hwnd = window;
         record.pid = pid;
         record.style = placement->showCmd;
+        CaptureFrameTabs(record);
         list.push_back(std::move(record));
         // puts, not printf: the C++ printf of MinGW is its own, some 25 KB,
         // and that one wrote through at once. Flushed, the title shows as it

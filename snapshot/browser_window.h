@@ -6,6 +6,7 @@
 #include <list>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -26,11 +27,16 @@ struct BrowserWindowRecord {
     std::int32_t style = 0;  // show command (SW_ value)
     std::string name;        // window class
     std::string title;
-    std::string option;  // address-bar text; the browser's argument on restore
+    std::string option;    // address-bar text; the browser's argument on restore
     std::int32_t w_x = 0;  // normal-position rectangle as position and size
     std::int32_t w_y = 0;
     std::int32_t w_width = 0;
     std::int32_t w_height = 0;
+    // Every tab's address in the order of the tab row, the front tab's being
+    // `option`; empty for a frame of one tab or whose other tabs could not be
+    // read, which is then recorded and restored as a frame without tabs.
+    std::vector<std::string> tabs;
+    std::int32_t front_tab = 0;  // index of the front tab in `tabs`
 
     friend bool operator==(const BrowserWindowRecord&, const BrowserWindowRecord&) = default;
 };

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "snapshot/browser_capture.h"
+#include "snapshot/browser_tabs.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ void NewFrames::Match(BrowserWindowList& records, std::size_t starts) {
                     continue;
                 if (byAddress && !std::exchange(frame.addressRead, true))
                     frame.address = GetAddressBarText(frame.window);
-                if (byAddress && frame.address != record.option)
+                if (byAddress && frame.address != StartAddress(record))
                     continue;
                 record.hwnd = frame.window;
                 frame.taken = true;

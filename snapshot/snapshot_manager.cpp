@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "snapshot/browser_launch.h"
+#include "snapshot/browser_tabs.h"
 #include "snapshot/new_frames.h"
 #include "snapshot/workspace.h"
 #include "storage/snapshot_files.h"
@@ -121,7 +122,7 @@ void CSnapshotManager::Restore(const std::string& path) {
         // ended with the session.
         if (SessionEnding)
             break;
-        record.pid = LaunchBrowser(record.option);
+        record.pid = LaunchBrowser(StartAddress(record));
         platform::SleepFor(createWait);
         opened.Note(++starts);
     }
@@ -162,6 +163,11 @@ void CSnapshotManager::Restore(const std::string& path) {
     }
     if (!inFront.empty())
         platform::StackWindows(inFront);
+
+    // Last, once every window stands where it was saved: a tab brought to the
+    // front changes what its frame shows, not where it stands.
+    for (const BrowserWindowRecord& record : records)
+        OpenOtherTabs(record);
 }
 
 std::int32_t CSnapshotManager::ToggleTopmost() {

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
+#include <list>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -31,6 +34,51 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+// A frame's tabs are kept beside `option`, which older readers go by: one key
+// per tab, "tab_000", "tab_001", ... in the tab row's order, and "tab_front",
+// the number of the tab in front. Three digits at least, so that the keys sort
+// in tab order in the file; "tab_front" sorts after them.
+constexpr char kTabPrefix[] = "tab_";
+constexpr char kFrontTabKey[] = "tab_front";
+
+std::string TabKey(std::size_t number) {
+    const std::string digits = IntToString(static_cast<std::int32_t>(number));
+    return kTabPrefix + std::string(digits.size() < 3 ? 3 - digits.size() : 0, '0') + digits;
+}
+
+// Written only for a frame of several tabs: a frame of one writes the bytes it
+// always did.
+void SetTabs(ProfileData& data, const std::string& section, const BrowserWindowRecord& record) {
+    if (record.tabs.size() < 2)
+        return;
+    for (std::size_t i = 0; i < record.tabs.size(); ++i)
+        data.Set(section, TabKey(i), OneLine(record.tabs[i]));
+    data.Set(section, kFrontTabKey, IntToString(record.front_tab));
+}
+
+// The tabs are taken from "tab_000" up to the first number missing. Fewer than
+// two, or a front that is not plainly one of their numbers, and the record is
+// one of a frame without tabs: restored from `option` alone.
+void GetTabs(const ProfileSection& section, BrowserWindowRecord& record) {
+    std::vector<std::string> tabs;
+    for (auto found = section.find(TabKey(0)); found != section.end();
+         found = section.find(TabKey(tabs.size()))) {
+        tabs.push_back(found->second);
+    }
+    const auto front = section.find(kFrontTabKey);
+    if (tabs.size() < 2 || front == section.end())
+        return;
+    const std::string& text = front->second;
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return;
+    const std::int32_t number = ParseNumber(text);
+    if (static_cast<std::size_t>(number) >= tabs.size())
+        return;
+    record.tabs = std::move(tabs);
+    record.front_tab = number;
+}
+
 ProfileData SnapshotData(const BrowserWindowList& list) {
     ProfileData data;
     std::int32_t number = 0;
@@ -44,6 +92,7 @@ ProfileData SnapshotData(const BrowserWindowList& list) {
         data.Set(section, "w_width", IntToString(record.w_width));
         data.Set(section, "w_height", IntToString(record.w_height));
         data.Set(section, "style", IntToString(record.style));
+        SetTabs(data, section, record);
     }
     return data;
 }
@@ -67,6 +116,7 @@ BrowserWindowRecord RecordFrom(const ProfileSection& section) {
     BrowserWindowRecord record(text("name"), text("title"), text("option"), number("w_x"),
                                number("w_y"), number("w_width"), number("w_height"));
     record.style = number("style");
+    GetTabs(section, record);
     return record;
 }
 
@@ -126,13 +176,13 @@ bool ReadSnapshotFile(const std::string& path, BrowserWindowList& records) {
 
     // The document keeps sections in byte order of their names (0, 1, 10, 11,
     // 2, ...); the records go back into the order they were saved in. Names
-    // that read as the same number keep their byte order.
-    std::vector<std::pair<std::int32_t, BrowserWindowRecord>> numbered;
+    // that read as the same number keep their byte order: a list's sort is
+    // stable, and moves no record.
+    std::list<std::pair<std::int32_t, BrowserWindowRecord>> numbered;
     for (const auto& [name, section] : data.sections()) {
         numbered.emplace_back(ParseNumber(name), RecordFrom(section));
     }
-    std::stable_sort(numbered.begin(), numbered.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    numbered.sort([](const auto& a, const auto& b) { return a.first < b.first; });
 
     records.clear();
     for (auto& [number, record] : numbered)

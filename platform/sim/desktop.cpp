@@ -72,6 +72,8 @@ std::string Operation::ToString() const {
             return "launch " + text;
         case Kind::Slept:
             return "sleep " + std::to_string(static_cast<std::uint32_t>(values[0]));
+        case Kind::TabOpened:
+            return "tab " + name + (values[0] ? " front " : " behind ") + text;
     }
     return "?";
 }
@@ -217,6 +219,24 @@ std::vector<std::string> Desktop::LogLines(Operation::Kind kind) const {
             lines.push_back(op.ToString());
     }
     return lines;
+}
+
+void Desktop::OpenTabs(platform::WindowHandle frame, const std::vector<std::string>& addresses,
+                       std::size_t front) {
+    for (std::size_t i = 1; i < addresses.size(); ++i) {
+        Record({.kind = Operation::Kind::TabOpened,
+                .window = frame,
+                .values = {i == front ? 1 : 0},
+                .text = addresses[i]});
+        auto found = windows_.find(Id(frame));
+        if (found == windows_.end() || found->second.refusesTabs)
+            return;
+        if (i == front) {
+            for (platform::FrameTab& tab : found->second.tabs)
+                tab.front = false;
+        }
+        found->second.tabs.push_back({addresses[i], i == front});
+    }
 }
 
 void Desktop::LaunchCreatesNothing() {
@@ -484,6 +504,15 @@ WindowHandle FindChildWindow(WindowHandle parent, const std::string& className) 
 std::string AddressBarText(WindowHandle addressBar) {
     const sim::Window* w = sim::Desktop::Current().Find(addressBar);
     return w == nullptr ? std::string() : sim::CutAsBufferOf1024(w->text);
+}
+
+std::vector<FrameTab> FrameTabs(WindowHandle frame) {
+    const sim::Window* w = sim::Desktop::Current().Find(frame);
+    return w == nullptr ? std::vector<FrameTab>() : w->tabs;
+}
+
+void OpenTabs(WindowHandle frame, const std::vector<std::string>& addresses, std::size_t front) {
+    sim::Desktop::Current().OpenTabs(frame, addresses, front);
 }
 
 void PostCloseRequest(WindowHandle window) {

@@ -55,20 +55,34 @@ struct Window {
     // A posted close request removes the window (and its children) at once.
     bool closesOnRequest = false;
     std::string text{};  // what WM_GETTEXT copies (controls)
+    // A frame's tabs as FrameTabs reads them; OpenTabs adds to them unless
+    // the frame refuses, which stops it.
+    std::vector<platform::FrameTab> tabs{};
+    bool refusesTabs = false;
 
     platform::WindowHandle parent = nullptr;
     std::vector<platform::WindowHandle> children{};  // in creation order
 };
 
 struct Operation {
-    enum class Kind { CloseRequested, Moved, Shown, TopmostSet, Stacked, Launched, Slept };
+    enum class Kind {
+        CloseRequested,
+        Moved,
+        Shown,
+        TopmostSet,
+        Stacked,
+        Launched,
+        Slept,
+        TabOpened
+    };
     Kind kind{};
     platform::WindowHandle window = nullptr;
     std::int32_t values[4] = {0, 0, 0, 0};
-    std::string text{};  // Launched: the command line; Stacked: the windows
+    std::string text{};  // Launched: the command line; Stacked: the windows; TabOpened: the address
 
     // "close #3", "move #3 100 50 800 600", "show #3 2", "topmost #3 on",
-    // "stack #3 #5" (top down), "launch <command line>", "sleep 300".
+    // "stack #3 #5" (top down), "launch <command line>", "sleep 300",
+    // "tab #3 front <address>" or "tab #3 behind <address>".
     std::string ToString() const;
 };
 
@@ -198,6 +212,8 @@ public:
     platform::WindowHandle Below(platform::WindowHandle window) const;
     void SetTopmost(platform::WindowHandle window, bool topmost);
     void Stack(const std::vector<platform::WindowHandle>& topFirst);
+    void OpenTabs(platform::WindowHandle frame, const std::vector<std::string>& addresses,
+                  std::size_t front);
     platform::WindowHandle mainWindow = nullptr;
     platform::WindowHandle foreground = nullptr;  // the active window
     platform::ProcessId Start(const std::string& application, const std::string& commandLine);

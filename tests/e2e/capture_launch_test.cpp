@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fixture_document.h"
 #include "fixture_protocol.h"
 #include "snapshot/browser_capture.h"
 #include "snapshot/snapshot_manager.h"
@@ -110,6 +111,29 @@ TEST_F(CaptureTest, AddressBarTextComesThroughTheChildChain) {
                                        nullptr, nullptr);
     EXPECT_EQ(GetAddressBarText(Handle(plain)), "");
     DestroyWindow(plain);
+}
+
+// Every tab's address through its document, the front one as the address bar
+// shows it; a tab whose document hangs inside get_URL, served on another
+// thread than its window's, is left out once the reading's deadline passed.
+TEST_F(CaptureTest, EveryTabIsReadAndAHungOneLeftOut) {
+    SetEnvironmentVariableA(fixture::kShapeVariable, "ie11");
+    SetEnvironmentVariableW(fixture::kTabsVariable,
+                            L"http://one.test/ http://hangs.invalid/ http://three.test/?q=1");
+    const StartedFrame frame = StartFixture("http://front.test/");
+    SetEnvironmentVariableW(fixture::kTabsVariable, nullptr);
+    SetEnvironmentVariableA(fixture::kShapeVariable, nullptr);
+    ASSERT_NE(frame.hwnd, nullptr);
+
+    const DWORD start = GetTickCount();
+    BrowserWindowList list;
+    CaptureBrowserWindows(list);
+    const DWORD took = GetTickCount() - start;
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.front().tabs, (std::vector<std::string>{"http://front.test/", "http://one.test/",
+                                                           "http://three.test/?q=1"}));
+    EXPECT_EQ(list.front().front_tab, 0);
+    EXPECT_LT(took, 5000u) << "the hung tab held the capture up";
 }
 
 TEST_F(CaptureTest, WineOwnBrowserHasEmptyAddressAndEverythingElse) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fixture_document.h"
 #include "fixture_protocol.h"
 #include "snapshot/snapshot_manager.h"
 #include "storage/snapshot_files.h"
@@ -281,6 +282,7 @@ struct BrowserKind {
     bool merges;
     bool handsOff;
     bool frameOpenBefore;
+    const wchar_t* tabs = nullptr;  // the fixture's tabs (fixture_document.h)
 };
 void PrintTo(const BrowserKind& kind, std::ostream* out) {
     *out << kind.name;
@@ -293,7 +295,30 @@ const BrowserKind kBrowserKinds[] = {
     {"Ie11MergingIntoAnUnrelatedFrame", "ie11", true, false, true},
     {"Ie11HandingOff", "ie11", false, true, false},
     {"Ie11HandingOffAndMerging", "ie11", true, true, true},
+    // Every frame of three tabs, the start's in the middle and in front.
+    {"Ie11WithTabs", "ie11", false, false, false,
+     L"http://tab.test/caf\u00E9 * http://three.test/"},
 };
+
+// A fixture frame's tabs as its windows show them, the front one marked "*".
+std::vector<std::string> TabsOf(HWND frame) {
+    std::vector<std::string> tabs;
+    for (HWND holder = FindWindowExA(frame, nullptr, "Frame Tab", nullptr); holder;
+         holder = FindWindowExA(frame, holder, "Frame Tab", nullptr)) {
+        const HWND tab = FindWindowExA(holder, nullptr, "TabWindowClass", nullptr);
+        char text[1024] = {};
+        GetWindowTextA(tab, text, sizeof text);
+        tabs.push_back((IsWindowVisible(tab) ? "*" : "") + std::string(text));
+    }
+    return tabs;
+}
+
+std::vector<std::string> MarkedTabs(const BrowserWindowRecord& record) {
+    std::vector<std::string> tabs = record.tabs;
+    if (!tabs.empty())
+        tabs[record.front_tab].insert(0, "*");
+    return tabs;
+}
 
 struct KindFrame {
     const wchar_t* shown;
@@ -316,12 +341,14 @@ protected:
         SetEnvironmentVariableA(fixture::kShapeVariable, GetParam().shape);
         SetEnvironmentVariableA(fixture::kMergeVariable, GetParam().merges ? "1" : nullptr);
         SetEnvironmentVariableA(fixture::kHandOffVariable, GetParam().handsOff ? "1" : nullptr);
+        SetEnvironmentVariableW(fixture::kTabsVariable, GetParam().tabs);
     }
     void TearDown() override {
         for (const char* name :
              {fixture::kShapeVariable, fixture::kMergeVariable, fixture::kHandOffVariable}) {
             SetEnvironmentVariableA(name, nullptr);
         }
+        SetEnvironmentVariableW(fixture::kTabsVariable, nullptr);
         SnapshotManagerTest::TearDown();
     }
 
@@ -357,8 +384,14 @@ TEST_P(BrowserKindTest, SavedAndRestoredToTheirPlacesFirstInFront) {
     ASSERT_TRUE(manager_.SaveSnapshot());
     const BrowserWindowList saved = ReadNewestSnapshot();
     std::multiset<std::string> options;
-    for (const auto& record : saved)
+    for (const auto& record : saved) {
         options.insert(record.option);
+        if (GetParam().tabs) {
+            EXPECT_EQ(MarkedTabs(record),
+                      (std::vector<std::string>{"http://tab.test/caf%C3%A9", "*" + record.option,
+                                                "http://three.test/"}));
+        }
+    }
     EXPECT_EQ(options, stored);
 
     manager_.CloseAll();
@@ -371,6 +404,9 @@ TEST_P(BrowserKindTest, SavedAndRestoredToTheirPlacesFirstInFront) {
         unrelatedBefore = AskFixturePlacement(unrelated);
     }
 
+    // The restore's browsers start with one tab each; it opens the others.
+    if (GetParam().tabs)
+        SetEnvironmentVariableW(fixture::kTabsVariable, L"-");
     manager_.Restore("");
 
     std::vector<HWND> frames = BrowserFrames();
@@ -379,8 +415,14 @@ TEST_P(BrowserKindTest, SavedAndRestoredToTheirPlacesFirstInFront) {
     std::vector<std::string> shownInOrder;
     for (const auto& record : saved) {
         SCOPED_TRACE(record.option);
-        const auto frame = std::find_if(frames.begin(), frames.end(),
-                                        [&](HWND f) { return AddressOf(f) == record.option; });
+        // The front tab comes to the front, and into the address bar, as the
+        // browser gets to the restore's requests.
+        auto frame = frames.end();
+        WaitUntil([&] {
+            frame = std::find_if(frames.begin(), frames.end(),
+                                 [&](HWND f) { return AddressOf(f) == record.option; });
+            return frame != frames.end();
+        });
         ASSERT_NE(frame, frames.end());
         const FramePlacement expected = Reachable(PlacementOf(record));
         std::optional<FramePlacement> own;
@@ -389,6 +431,11 @@ TEST_P(BrowserKindTest, SavedAndRestoredToTheirPlacesFirstInFront) {
             return own && *own == expected;
         })) << (own ? Describe(*own) : "no answer")
             << ", expected " << Describe(expected);
+        if (GetParam().tabs) {
+            std::vector<std::string> tabs;
+            EXPECT_TRUE(WaitUntil([&] { return (tabs = TabsOf(*frame)) == MarkedTabs(record); }))
+                << testing::PrintToString(tabs);
+        }
         if (record.style != SW_SHOWMINIMIZED)
             shownInOrder.push_back(record.option);
     }

@@ -69,6 +69,51 @@ TEST_F(SnapshotFiles, TwoWindowsGiveTheDocumentedBytes) {
               "w_height=700\r\nw_width=1000\r\nw_x=120\r\nw_y=80\r\n");
 }
 
+TEST_F(SnapshotFiles, TabsAreKeptBesideTheFrontAddress) {
+    BrowserWindowRecord tabbed = Record("T", "http://b/", 1, 2, 3, 4, 1);
+    tabbed.tabs = {"http://a/", "http://b/", "http://c/"};
+    tabbed.front_tab = 1;
+    BrowserWindowRecord single = Record("S", "http://s/", 1, 2, 3, 4, 1);
+    single.tabs = {"http://s/"};
+    ASSERT_TRUE(WriteSnapshotFile({tabbed, single}));
+    EXPECT_EQ(platform::ReadWholeFile(NewestSnapshotFile()),
+              "[0]\r\nname=IEFrame\r\noption=http://b/\r\nstyle=1\r\ntab_000=http://a/\r\n"
+              "tab_001=http://b/\r\ntab_002=http://c/\r\ntab_front=1\r\ntitle=T\r\n"
+              "w_height=4\r\nw_width=3\r\nw_x=1\r\nw_y=2\r\n"
+              "[1]\r\nname=IEFrame\r\noption=http://s/\r\nstyle=1\r\ntitle=S\r\n"
+              "w_height=4\r\nw_width=3\r\nw_x=1\r\nw_y=2\r\n");
+    single.tabs.clear();
+    EXPECT_EQ(ReadNewestSnapshot(), (BrowserWindowList{tabbed, single}));
+
+    struct Case {
+        const char* keys;
+        std::vector<std::string> tabs;  // empty: read as a frame without tabs
+        std::int32_t front;
+    };
+    const Case cases[] = {
+        {"tab_001=b\r\ntab_000=a\r\ntab_front=0\r\n", {"a", "b"}, 0},
+        {"tab_000=a\r\ntab_001=\r\ntab_front=1\r\n", {"a", ""}, 1},
+        {"", {}, 0},
+        {"tab_000=a\r\ntab_front=0\r\n", {}, 0},
+        {"tab_000=a\r\ntab_001=b\r\n", {}, 0},
+        {"tab_000=a\r\ntab_001=b\r\ntab_front=2\r\n", {}, 0},
+        {"tab_000=a\r\ntab_001=b\r\ntab_front=-1\r\n", {}, 0},
+        {"tab_000=a\r\ntab_001=b\r\ntab_front=1x\r\n", {}, 0},
+        {"tab_000=a\r\ntab_001=b\r\ntab_front=\r\n", {}, 0},
+        {"tab_000=a\r\ntab_002=c\r\ntab_front=0\r\n", {}, 0},
+        {"tab_0=a\r\ntab_1=b\r\ntab_front=0\r\n", {}, 0},
+        {"tab_000=a\r\ntab_001=b\r\ntab_002=c\r\ntab_004=e\r\ntab_front=2\r\n", {"a", "b", "c"}, 2},
+    };
+    for (const Case& c : cases) {
+        Put("save\\tabs.txt", std::string("[0]\r\noption=o\r\n") + c.keys);
+        const BrowserWindowList list = ReadSnapshotFile("save\\tabs.txt");
+        ASSERT_EQ(list.size(), 1u) << c.keys;
+        EXPECT_EQ(list.front().option, "o") << c.keys;
+        EXPECT_EQ(list.front().tabs, c.tabs) << c.keys;
+        EXPECT_EQ(list.front().front_tab, c.front) << c.keys;
+    }
+}
+
 TEST_F(SnapshotFiles, TwelveWindowsComeBackInSavedOrder) {
     BrowserWindowList list;
     for (int i = 0; i < 12; ++i) {
@@ -233,8 +278,9 @@ TEST_F(SnapshotFiles, UnchangedSnapshotsAreNotWrittenAgain) {
 }
 
 TEST_F(SnapshotFiles, EveryDifferenceCounts) {
-    const BrowserWindowList base = {Record("A", "http://a/", 0, 0, 10, 10, 1),
-                                    Record("B", "http://b/", 5, 5, 10, 10, 1)};
+    BrowserWindowList base = {Record("A", "http://a/", 0, 0, 10, 10, 1),
+                              Record("B", "http://b/", 5, 5, 10, 10, 1)};
+    base.front().tabs = {"http://a/", "http://x/"};
     auto changed = [&base](auto change) {
         BrowserWindowList list = base;
         change(list);
@@ -248,6 +294,11 @@ TEST_F(SnapshotFiles, EveryDifferenceCounts) {
         changed([](BrowserWindowList& l) { l.back().style = 3; }),
         changed([](BrowserWindowList& l) { l.reverse(); }),  // stacking order
         changed([](BrowserWindowList& l) { l.pop_back(); }),
+        changed([](BrowserWindowList& l) { l.front().tabs.back() = "http://y/"; }),
+        changed([](BrowserWindowList& l) { l.front().front_tab = 1; }),
+        changed([](BrowserWindowList& l) {
+            l.back().tabs = {"http://b/", "http://c/"};
+        }),
     };
     for (const BrowserWindowList& variant : variants) {
         ResetLastWrittenSnapshot();

@@ -21,10 +21,12 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "fixture_document.h"
 #include "fixture_protocol.h"
 #include "resource.h"
 #include "shell_support.h"
@@ -111,6 +113,22 @@ std::optional<demo::WindowState> StateOf(HWND frame) {
                              int(rect.top),    int(rect.right),         int(rect.bottom)};
 }
 
+// Each frame's tabs by its address, in the order of the tab windows, the
+// front one marked "*": "a *b c".
+std::map<std::string, std::string> BrowserTabs() {
+    std::map<std::string, std::string> tabs;
+    for (HWND frame : e2e::BrowserFrames()) {
+        std::string& line = tabs[AddressOf(frame)];
+        for (HWND holder = FindWindowExA(frame, nullptr, "Frame Tab", nullptr); holder;
+             holder = FindWindowExA(frame, holder, "Frame Tab", nullptr)) {
+            const HWND tab = FindWindowExA(holder, nullptr, "TabWindowClass", nullptr);
+            line += (line.empty() ? "" : " ") + std::string(IsWindowVisible(tab) ? "*" : "") +
+                    shell_e2e::TextOf(tab);
+        }
+    }
+    return tabs;
+}
+
 std::vector<demo::WindowState> BrowserWindowStates() {
     std::vector<demo::WindowState> states;
     for (HWND frame : e2e::BrowserFrames()) {
@@ -129,9 +147,16 @@ public:
 
     int Cycle() {
         const int total = 11;
-        if (!StartBrowsers(1, total, kCycleWindows) || !StartPelorin(4, total))
+        // Three tabs in each window, the one in the middle in front; the
+        // browsers the restore starts open with one, and Pelorin the others.
+        SetEnvironmentVariableW(fixture::kTabsVariable,
+                                L"http://www.example.com/first/ * http://www.example.com/last/");
+        const bool started = StartBrowsers(1, total, kCycleWindows);
+        SetEnvironmentVariableW(fixture::kTabsVariable, L"-");
+        if (!started || !StartPelorin(4, total))
             return Finish(false);
         before_ = BrowserWindowStates();
+        tabsBefore_ = BrowserTabs();
         Begin(5, total, "Screenshot " + Shown(out_) + "\\desktop-before.png");
         if (!Shoot("desktop-before.png", FullScreen()) || !TrayMenu(6, total) || !Save(7, total) ||
             !CloseAll(8, total) || !RestoreNewest(9, total)) {
@@ -151,6 +176,18 @@ public:
         Say("Browser windows before the save and after the restore (on-screen rectangle):");
         std::fputs(demo::FormatTable(rows).c_str(), stdout);
         Say("");
+        Say("Their tabs before and after (the front one marked *):");
+        for (const auto& [address, tabs] : tabsBefore_) {
+            Say("  %s", address.c_str());
+            Say("    before: %s", tabs.c_str());
+            Say("    after:  %s%s", tabsAfter_[address].c_str(),
+                tabsAfter_[address] == tabs ? "" : "   NO");
+        }
+        Say("");
+        if (tabsAfter_ != tabsBefore_) {
+            Say("FAILED: expected every window back with its tabs in order, the same in front");
+            return 1;
+        }
         if (!demo::AllMatch(rows)) {
             Say("FAILED: expected every window to come back with the address, state and "
                 "rectangle it was saved with; rows marked NO did not");
@@ -329,7 +366,9 @@ private:
         const bool back = e2e::WaitUntil(
             [&] {
                 after_ = BrowserWindowStates();
-                return demo::AllMatch(demo::CompareByAddress(before_, after_));
+                tabsAfter_ = BrowserTabs();
+                return demo::AllMatch(demo::CompareByAddress(before_, after_)) &&
+                       tabsAfter_ == tabsBefore_;
             },
             20s);
         Detail(std::to_string(after_.size()) + " browser windows open; " +
@@ -395,6 +434,8 @@ private:
     shell_e2e::PelorinProcess pelorin_;
     std::vector<demo::WindowState> before_;
     std::vector<demo::WindowState> after_;
+    std::map<std::string, std::string> tabsBefore_;
+    std::map<std::string, std::string> tabsAfter_;
     int step_ = 0;
     std::string what_;
 };

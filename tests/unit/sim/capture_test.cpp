@@ -55,6 +55,33 @@ TEST(Capture, FramesComeInZOrderWithEveryField) {
     EXPECT_EQ(manager.Windows, expected);
 }
 
+TEST(Capture, TabsAreRecordedWithTheAddressBarsTextInFront) {
+    struct Case {
+        std::vector<platform::FrameTab> read;
+        std::vector<std::string> tabs;
+        std::int32_t front;
+    };
+    const Case cases[] = {
+        {{{"http://a/", false}, {"document's", true}, {"http://c/", false}},
+         {"http://a/", "http://bar/", "http://c/"},
+         1},
+        {{{"", true}, {"http://b/", false}}, {"http://bar/", "http://b/"}, 0},
+        {{{"http://a/", true}}, {}, 0},
+        {{{"http://a/", false}, {"http://b/", false}}, {}, 0},
+        {{{"http://a/", true}, {"http://b/", true}}, {}, 0},
+        {{}, {}, 0},
+    };
+    for (const Case& c : cases) {
+        sim::Desktop desktop;
+        desktop.At(desktop.AddBrowserFrame(7, "T", "http://bar/")).tabs = c.read;
+        const BrowserWindowList list = CaptureNow();
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(list.front().option, "http://bar/");
+        EXPECT_EQ(list.front().tabs, c.tabs) << c.read.size();
+        EXPECT_EQ(list.front().front_tab, c.front) << c.read.size();
+    }
+}
+
 TEST(Capture, ClassMustMatchExactly) {
     for (const char* className : {"ieframe", "IEFRAME", "IEFrame ", "IEFram", "IEFrame2", ""}) {
         SCOPED_TRACE(className);

@@ -31,6 +31,7 @@ const std::string kBrowser = "\"C:\\Program Files\\Internet Explorer\\IEXPLORE.E
 struct Saved {
     std::string section, title, option;
     std::int32_t x, y, width, height, style;
+    std::string tabKeys{};  // lines of the tab keys, each ending in CR LF
 };
 
 // A snapshot file holding `records`, in the order given.
@@ -41,7 +42,7 @@ void PutSnapshot(const std::string& path, const std::vector<Saved>& records) {
                 "\r\nstyle=" + std::to_string(r.style) + "\r\ntitle=" + r.title +
                 "\r\nw_height=" + std::to_string(r.height) +
                 "\r\nw_width=" + std::to_string(r.width) + "\r\nw_x=" + std::to_string(r.x) +
-                "\r\nw_y=" + std::to_string(r.y) + "\r\n";
+                "\r\nw_y=" + std::to_string(r.y) + "\r\n" + r.tabKeys;
     }
     ASSERT_TRUE(platform::ReplaceWholeFile(path, text));
 }
@@ -92,22 +93,25 @@ std::string TopmostLine(WindowHandle w, bool on) {
 TEST_F(Manager, RestoreStartsInSectionOrderSleepsThenMovesAllThenShows) {
     PutSnapshot("save\\20050412153012.txt",
                 {{"2", "C", "http://c/", 300, 30, 500, 400, 2},
-                 {"0", "A", "http://a/ with space", 100, 10, 800, 600, 1},
-                 {"1", "B", "http://b/", 200, 20, 640, 480, 3}});
+                 {"0", "A", "http://a/ with space", 100, 10, 800, 600, 1,
+                  "tab_000=http://a/ with space\r\ntab_001=http://a1/\r\ntab_front=0\r\n"},
+                 {"1", "B", "http://b/", 200, 20, 640, 480, 3,
+                  "tab_000=http://b0/\r\ntab_001=http://b/\r\ntab_002=http://b2/\r\n"
+                  "tab_front=1\r\n"}});
     CSnapshotManager manager;
     manager.CreateWait = 300;
     manager.ResizeWait = 500;
     manager.Restore("");
 
     WindowHandle a = FrameStartedFor("http://a/ with space");
-    WindowHandle b = FrameStartedFor("http://b/");
+    WindowHandle b = FrameStartedFor("http://b0/");
     WindowHandle c = FrameStartedFor("http://c/");
     ASSERT_TRUE(a && b && c);
     EXPECT_EQ(desktop_.LogLines(),
               (std::vector<std::string>{
                   "launch " + kBrowser + "http://a/ with space",
                   "sleep 300",
-                  "launch " + kBrowser + "http://b/",
+                  "launch " + kBrowser + "http://b0/",
                   "sleep 300",
                   "launch " + kBrowser + "http://c/",
                   "sleep 300",
@@ -122,6 +126,9 @@ TEST_F(Manager, RestoreStartsInSectionOrderSleepsThenMovesAllThenShows) {
                   Show(b, 3),
                   Show(c, 2),
                   "stack " + sim::Desktop::Name(a) + " " + sim::Desktop::Name(b),
+                  "tab " + sim::Desktop::Name(a) + " behind http://a1/",
+                  "tab " + sim::Desktop::Name(b) + " front http://b/",
+                  "tab " + sim::Desktop::Name(b) + " behind http://b2/",
               }));
     EXPECT_EQ(desktop_.ElapsedMilliseconds(), 1400u);
     // The stacking saved, the first record in front and active.
@@ -144,7 +151,8 @@ TEST_F(Manager, RestoreOfAGivenFile) {
 
 TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
     PutSnapshot("save\\20050412153012.txt", {{"0", "A", "http://a/", 10, 10, 100, 100, 1},
-                                             {"1", "none", "no-window", 20, 20, 100, 100, 1},
+                                             {"1", "none", "no-window", 20, 20, 100, 100, 1,
+                                              "tab_000=no-window\r\ntab_001=x\r\ntab_front=0\r\n"},
                                              {"2", "hidden", "http://h/", 30, 30, 100, 100, 0},
                                              {"3", "elsewhere", "other-process", 40, 40, 9, 9, 1},
                                              {"4", "two", "two-frames", 50, 50, 100, 100, 3},
@@ -201,6 +209,7 @@ TEST_F(Manager, RestoreSkipsWhatItCannotMatchAndPlacesTheRest) {
     }
     EXPECT_EQ(Lines(Kind::Moved), moved);
     EXPECT_EQ(Lines(Kind::Shown), shown);
+    EXPECT_TRUE(Lines(Kind::TabOpened).empty());
     EXPECT_EQ(Lines(Kind::Stacked), std::vector<std::string>{stacked});
 }
 
@@ -274,6 +283,29 @@ TEST(ManagerRestore, FindsEachWindowWhereverTheBrowserOpensIt) {
         }
         EXPECT_EQ(desktop.LogLines(Kind::Stacked), std::vector<std::string>{stacked});
     }
+}
+
+// A browser is started with its record's first tab, which a merged frame
+// shows until the restore opens the others: that is the address it is known by.
+TEST_F(Manager, MergedFramesAreKnownByTheirFirstTab) {
+    PutSnapshot("save\\20050412153012.txt",
+                {{"0", "", "http://a2/", 0, 0, 300, 200, 1,
+                  "tab_000=http://a/\r\ntab_001=http://a2/\r\ntab_front=1\r\n"},
+                 {"1", "", "http://b2/", 0, 0, 300, 200, 1,
+                  "tab_000=http://b/\r\ntab_001=http://b2/\r\ntab_front=1\r\n"}});
+    desktop_.OnLaunch([](sim::Desktop& d, platform::ProcessId, const std::string& arg) {
+        if (d.Launches().size() == 2)  // both late, the second's first
+            d.AddBrowserFrame(50, "", arg), d.AddBrowserFrame(50, "", "http://a/");
+    });
+    CSnapshotManager manager;
+    manager.Restore("");
+    std::vector<WindowHandle> made = desktop_.ZOrder();
+    std::ranges::sort(made);
+    ASSERT_EQ(made.size(), 2u);
+    EXPECT_EQ(
+        Lines(Kind::TabOpened),
+        (std::vector<std::string>{"tab " + sim::Desktop::Name(made[1]) + " front http://a2/",
+                                  "tab " + sim::Desktop::Name(made[0]) + " front http://b2/"}));
 }
 
 TEST_F(Manager, FailedStartsAreSkipped) {
