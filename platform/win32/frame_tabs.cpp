@@ -251,7 +251,9 @@ DWORD WINAPI RunWork(void* parameter) {
 Work* NewWork(HWND server, const std::vector<std::string>& addresses = {}) {
     if (server == nullptr || InterlockedCompareExchange(&runningWorkers, 0, 0) >= kMaxStuckWorkers)
         return nullptr;
-    Work* work = new Work{{}, server, addresses};
+    Work* work = new Work();
+    work->server = server;
+    work->addresses = addresses;
     work->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (work->done == nullptr || !LoadComApi(work->api)) {
         work->references = 1;
