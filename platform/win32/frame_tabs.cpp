@@ -29,6 +29,10 @@ constexpr DWORD kAnswerWaitMs = 1000;
 // Workers left behind in hung browsers; once this many are stuck, frames are
 // read without their tabs rather than leave more threads behind.
 constexpr LONG kMaxStuckWorkers = 8;
+// Tabs read side by side. A frame may hold hundreds: one thread each at once
+// would take that many stacks of the 32-bit address space.
+constexpr std::size_t kWorkersAtOnce = 16;
+constexpr SIZE_T kWorkerStack = 256 * 1024;
 
 constexpr LONG kOpenInNewTab = 0x0800;         // navOpenInNewTab: selects the tab
 constexpr LONG kOpenInBackgroundTab = 0x1000;  // navOpenInBackgroundTab
@@ -37,9 +41,10 @@ constexpr DISPID kNavigate2 = 500;             // IWebBrowser2::Navigate2
 constexpr GUID kWebBrowserApp = {
     0x0002DF05, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-// Workers started and not yet done, counted across calls: the only state
-// shared with the workers besides their own blocks.
-LONG runningWorkers = 0;
+// Workers given up on and not yet done, counted across calls: the only
+// state shared with the workers besides their own blocks. Not those merely
+// running: a frame of many tabs would then lose the tabs past the cap.
+LONG stuckWorkers = 0;
 
 // The COM entry points, loaded from the system folder when first needed:
 // oleacc is no known DLL, and an import of it would be looked for beside
@@ -152,6 +157,8 @@ IDispatch* DocumentOf(const ComApi& api, HWND server) {
 }
 
 // What one worker is given and gives back; shared with the caller.
+enum WorkState : LONG { kRunning, kAbandoned, kFinished };
+
 struct Work {
     ComApi api;
     HWND server = nullptr;
@@ -161,6 +168,7 @@ struct Work {
     LONG succeeded = 0;     // set once `url` is complete, or every tab was opened
     HANDLE done = nullptr;  // set when the worker is through
     LONG references = 2;
+    LONG state = 0;  // kRunning, kAbandoned or kFinished: who counts it as stuck
 
     void Release() {
         if (InterlockedDecrement(&references) == 0) {
@@ -241,7 +249,8 @@ DWORD WINAPI RunWork(void* parameter) {
         }
         work.api.CoUninitialize();
     }
-    InterlockedDecrement(&runningWorkers);
+    if (InterlockedExchange(&work.state, kFinished) == kAbandoned)
+        InterlockedDecrement(&stuckWorkers);
     SetEvent(work.done);
     work.Release();
     return 0;
@@ -249,7 +258,7 @@ DWORD WINAPI RunWork(void* parameter) {
 
 // A block for a new worker, or null when none may start.
 Work* NewWork(HWND server, const std::vector<std::string>& addresses = {}) {
-    if (server == nullptr || InterlockedCompareExchange(&runningWorkers, 0, 0) >= kMaxStuckWorkers)
+    if (server == nullptr || InterlockedCompareExchange(&stuckWorkers, 0, 0) >= kMaxStuckWorkers)
         return nullptr;
     Work* work = new Work();
     work->server = server;
@@ -265,16 +274,29 @@ Work* NewWork(HWND server, const std::vector<std::string>& addresses = {}) {
 
 // Starts the worker; false (the block released) when no thread could be made.
 bool Start(Work* work) {
-    InterlockedIncrement(&runningWorkers);
-    const HANDLE thread = CreateThread(nullptr, 0, RunWork, work, 0, nullptr);
+    const HANDLE thread = CreateThread(nullptr, kWorkerStack, RunWork, work,
+                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread == nullptr) {
-        InterlockedDecrement(&runningWorkers);
         work->references = 1;
         work->Release();
         return false;
     }
     CloseHandle(thread);
     return true;
+}
+
+// Waits for the worker until `deadline`, takes the URL it read, then lets go
+// of its block; a worker not through by then counts as stuck until it is.
+// True when it succeeded.
+bool Finish(Work* work, DWORD deadline, std::wstring* url = nullptr) {
+    const bool succeeded =
+        AwaitEvent(work->done, deadline) && InterlockedCompareExchange(&work->succeeded, 0, 0) != 0;
+    if (succeeded && url != nullptr)
+        *url = work->url;
+    if (InterlockedCompareExchange(&work->state, kAbandoned, kRunning) == kRunning)
+        InterlockedIncrement(&stuckWorkers);
+    work->Release();
+    return succeeded;
 }
 
 }  // namespace
@@ -286,23 +308,26 @@ std::vector<FrameTab> FrameTabs(WindowHandle frame) {
     // The front tab is not read here: its address is the address bar's.
     // The others are read side by side, so that one hung tab costs the
     // others nothing.
-    for (TabWindows& tab : windows) {
-        if (!tab.front)
-            tab.work = NewWork(tab.server);
-        if (tab.work != nullptr && !Start(tab.work))
-            tab.work = nullptr;
-    }
-    const DWORD deadline = GetTickCount() + kAnswerWaitMs;
     std::vector<FrameTab> tabs;
-    for (const TabWindows& tab : windows) {
-        if (tab.front) {
-            tabs.push_back({std::string(), true});
-        } else if (tab.work != nullptr) {
-            if (AwaitEvent(tab.work->done, deadline) &&
-                InterlockedCompareExchange(&tab.work->succeeded, 0, 0)) {
-                tabs.push_back({StoredAddress(tab.work->url), false});
+    for (std::size_t first = 0; first < windows.size(); first += kWorkersAtOnce) {
+        const auto begin = windows.begin() + static_cast<std::ptrdiff_t>(first);
+        const auto end = windows.begin() + static_cast<std::ptrdiff_t>(
+                                               std::min(windows.size(), first + kWorkersAtOnce));
+        for (auto tab = begin; tab != end; ++tab) {
+            if (!tab->front)
+                tab->work = NewWork(tab->server);
+            if (tab->work != nullptr && !Start(tab->work))
+                tab->work = nullptr;
+        }
+        const DWORD deadline = GetTickCount() + kAnswerWaitMs;
+        for (auto tab = begin; tab != end; ++tab) {
+            if (tab->front) {
+                tabs.push_back({std::string(), true});
+            } else if (tab->work != nullptr) {
+                std::wstring url;
+                if (Finish(tab->work, deadline, &url))
+                    tabs.push_back({StoredAddress(url), false});
             }
-            tab.work->Release();
         }
     }
     return tabs;
@@ -320,9 +345,7 @@ void OpenTabs(WindowHandle frame, const std::vector<std::string>& addresses, std
     work->front = front;
     if (!Start(work))
         return;
-    AwaitEvent(work->done,
-               GetTickCount() + kAnswerWaitMs * static_cast<DWORD>(addresses.size() - 1));
-    work->Release();
+    Finish(work, GetTickCount() + kAnswerWaitMs * static_cast<DWORD>(addresses.size() - 1));
 }
 
 }  // namespace platform
