@@ -12,9 +12,11 @@
 #include <windows.h>
 
 #include <ole2.h>
+#include <oleacc.h>
 #include <servprov.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -33,6 +35,11 @@ constexpr LONG kMaxStuckWorkers = 8;
 // would take that many stacks of the 32-bit address space.
 constexpr std::size_t kWorkersAtOnce = 16;
 constexpr SIZE_T kWorkerStack = 256 * 1024;
+// How deep below the tab row's window its list of tabs is looked for, and
+// how many children of each object: a bound on a walk that a strange tree
+// could make long.
+constexpr int kRowDepth = 3;
+constexpr LONG kRowChildren = 1024;
 
 constexpr LONG kOpenInNewTab = 0x0800;         // navOpenInNewTab: selects the tab
 constexpr LONG kOpenInBackgroundTab = 0x1000;  // navOpenInBackgroundTab
@@ -53,6 +60,7 @@ struct ComApi {
     HRESULT(WINAPI* CoInitializeEx)(LPVOID, DWORD) = nullptr;
     void(WINAPI* CoUninitialize)() = nullptr;
     HRESULT(WINAPI* ObjectFromLresult)(LRESULT, REFIID, WPARAM, void**) = nullptr;
+    HRESULT(WINAPI* AccessibleObjectFromWindow)(HWND, DWORD, REFIID, void**) = nullptr;
     BSTR(WINAPI* SysAllocString)(const OLECHAR*) = nullptr;
     void(WINAPI* SysFreeString)(BSTR) = nullptr;
     UINT(WINAPI* SysStringLen)(BSTR) = nullptr;
@@ -80,17 +88,19 @@ bool LoadComApi(ComApi& api) {
     return Resolve(L"ole32.dll", "CoInitializeEx", api.CoInitializeEx) &&
            Resolve(L"ole32.dll", "CoUninitialize", api.CoUninitialize) &&
            Resolve(L"oleacc.dll", "ObjectFromLresult", api.ObjectFromLresult) &&
+           Resolve(L"oleacc.dll", "AccessibleObjectFromWindow", api.AccessibleObjectFromWindow) &&
            Resolve(L"oleaut32.dll", "SysAllocString", api.SysAllocString) &&
            Resolve(L"oleaut32.dll", "SysFreeString", api.SysFreeString) &&
            Resolve(L"oleaut32.dll", "SysStringLen", api.SysStringLen) &&
            Resolve(L"oleaut32.dll", "VariantClear", api.VariantClear);
 }
 
-// One tab's windows: the TabWindowClass window, the page's
-// "Internet Explorer_Server" below it (null when it has none) and whether it
-// is the tab shown: a frame hides the windows of the tabs behind.
+// One tab's windows: the TabWindowClass window's text (the tab's title), the
+// page's "Internet Explorer_Server" below it (null when it has none) and
+// whether it is the tab shown: a frame hides the windows of the tabs behind.
 struct Work;
 struct TabWindows {
+    std::wstring title;
     HWND server = nullptr;
     bool front = false;
     Work* work = nullptr;  // reading it
@@ -98,15 +108,63 @@ struct TabWindows {
 
 // IE 7 keeps its tabs' windows below the frame, IE 8 and later each below a
 // "Frame Tab" child of it; the page below TabWindowClass > Shell DocObject View.
-// In the order of the windows, which is taken for the tab row's.
+// In the order of the windows, which may be that of the tabs' last activation.
 void AddTabsBelow(HWND parent, std::vector<TabWindows>& tabs) {
     for (HWND tab = FindWindowExW(parent, nullptr, L"TabWindowClass", nullptr); tab;
          tab = FindWindowExW(parent, tab, L"TabWindowClass", nullptr)) {
         const HWND view = FindWindowExW(tab, nullptr, L"Shell DocObject View", nullptr);
+        // Not GetWindowText: it reads another program's child windows as
+        // empty, and WM_GETTEXT would wait on a hung browser. This reads the
+        // text the system keeps and sends nothing.
+        wchar_t title[1024] = {};
+        InternalGetWindowText(tab, title, 1024);
         tabs.push_back(
-            {view ? FindWindowExW(view, nullptr, L"Internet Explorer_Server", nullptr) : nullptr,
+            {title,
+             view ? FindWindowExW(view, nullptr, L"Internet Explorer_Server", nullptr) : nullptr,
              IsWindowVisible(tab) != FALSE, nullptr});
     }
+}
+
+BOOL CALLBACK KeepTabBand(HWND child, LPARAM found) {
+    wchar_t name[32] = {};
+    GetClassNameW(child, name, 32);
+    if (lstrcmpW(name, L"TabBandClass") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = child;
+    return FALSE;
+}
+
+// The window of the frame's tab row, or null: the "DirectUIHWND" of the
+// "TabBandClass" band, which sits in the frame's rebar.
+HWND FindTabRow(HWND frame) {
+    HWND band = nullptr;
+    EnumChildWindows(frame, KeepTabBand, reinterpret_cast<LPARAM>(&band));
+    return band ? FindWindowExW(band, nullptr, L"DirectUIHWND", nullptr) : nullptr;
+}
+
+// Puts the windows in the tab row's order, given the row's titles: each
+// title takes the first window not yet taken that bears it, so tabs of one
+// title keep their windows' order. The windows taken fill, in the row's
+// order, the places the taken ones held; the others keep their places.
+void OrderAsRow(std::vector<TabWindows>& windows, const std::vector<std::wstring>& titles) {
+    std::vector<bool> taken(windows.size(), false);
+    std::vector<std::size_t> inRow;
+    for (const std::wstring& title : titles) {
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+            if (!taken[i] && windows[i].title == title) {
+                taken[i] = true;
+                inRow.push_back(i);
+                break;
+            }
+        }
+    }
+    std::vector<TabWindows> ordered = windows;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        if (taken[i])
+            ordered[i] = windows[inRow[next++]];
+    }
+    windows.swap(ordered);
 }
 
 std::vector<TabWindows> FindTabs(HWND frame) {
@@ -161,7 +219,9 @@ enum WorkState : LONG { kRunning, kAbandoned, kFinished };
 
 struct Work {
     ComApi api;
-    HWND server = nullptr;
+    HWND server = nullptr;               // the page, or the tab row with `row`
+    bool row = false;                    // read the titles of the tab row
+    std::vector<std::wstring> titles;    // read: the tab row's, in its order
     std::vector<std::string> addresses;  // to open but the first, as ANSI; none to read the URL
     std::size_t front = 0;
     std::wstring url;       // read: the document's URL
@@ -193,6 +253,96 @@ bool ReadUrl(Work& work, IDispatch* document) {
         work.url.assign(url.bstrVal, work.api.SysStringLen(url.bstrVal));
     work.api.VariantClear(&url);
     return read;
+}
+
+// An IAccessible property through IDispatch by its DISPID, of `child`
+// (CHILDID_SELF for the object itself) or, for the count, of none: IAccessible
+// is dual, and IDispatch crosses processes without its type library.
+bool GetProperty(const ComApi& api, IDispatch* object, DISPID id, VARIANT& value, VARTYPE type,
+                 LONG child = CHILDID_SELF, bool ofChild = true) {
+    VARIANT argument = {};
+    argument.vt = VT_I4;
+    argument.lVal = child;
+    DISPPARAMS parameters = {&argument, nullptr, ofChild ? 1u : 0u, 0};
+    if (SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                 &parameters, &value, nullptr, nullptr)) &&
+        value.vt == type) {
+        return true;
+    }
+    api.VariantClear(&value);
+    return false;
+}
+
+LONG ChildCount(const ComApi& api, IDispatch* object) {
+    VARIANT count = {};
+    if (!GetProperty(api, object, DISPID_ACC_CHILDCOUNT, count, VT_I4, 0, false))
+        return 0;
+    return std::min(count.lVal, kRowChildren);
+}
+
+LONG Role(const ComApi& api, IDispatch* object, LONG child = CHILDID_SELF) {
+    VARIANT role = {};
+    return GetProperty(api, object, DISPID_ACC_ROLE, role, VT_I4, child) ? role.lVal : 0;
+}
+
+// The object of `child`, or null when it is an element its parent answers for.
+IDispatch* ChildObject(const ComApi& api, IDispatch* object, LONG child) {
+    VARIANT value = {};
+    return GetProperty(api, object, DISPID_ACC_CHILD, value, VT_DISPATCH, child) ? value.pdispVal
+                                                                                 : nullptr;
+}
+
+// The page tab list at or below `object`, held; null when there is none.
+// Children are asked for by the ids 1 to their count, as scripts that
+// walk IE's tab row do: AccessibleChildren would need IAccessible itself
+// marshalled.
+IDispatch* FindTabList(const ComApi& api, IDispatch* object, int depth) {
+    if (Role(api, object) == ROLE_SYSTEM_PAGETABLIST) {
+        object->AddRef();
+        return object;
+    }
+    const LONG count = depth > 0 ? ChildCount(api, object) : 0;
+    for (LONG child = 1; child <= count; ++child) {
+        IDispatch* inner = ChildObject(api, object, child);
+        IDispatch* list = inner ? FindTabList(api, inner, depth - 1) : nullptr;
+        if (inner)
+            inner->Release();
+        if (list)
+            return list;
+    }
+    return nullptr;
+}
+
+// The names of the page tabs in the row's list, in its order: the tabs'
+// titles. Other children (a button for a new tab) are passed over.
+bool ReadRow(Work& work) {
+    IDispatch* row = nullptr;
+    if (FAILED(work.api.AccessibleObjectFromWindow(work.server, DWORD(OBJID_CLIENT), IID_IDispatch,
+                                                   reinterpret_cast<void**>(&row))) ||
+        row == nullptr) {
+        return false;
+    }
+    IDispatch* list = FindTabList(work.api, row, kRowDepth);
+    row->Release();
+    if (list == nullptr)
+        return false;
+    const LONG count = ChildCount(work.api, list);
+    for (LONG child = 1; child <= count; ++child) {
+        IDispatch* inner = ChildObject(work.api, list, child);
+        IDispatch* holder = inner ? inner : list;
+        const LONG id = inner ? CHILDID_SELF : child;
+        VARIANT name = {};
+        if (Role(work.api, holder, id) == ROLE_SYSTEM_PAGETAB &&
+            GetProperty(work.api, holder, DISPID_ACC_NAME, name, VT_BSTR, id)) {
+            work.titles.emplace_back(name.bstrVal ? name.bstrVal : L"",
+                                     name.bstrVal ? work.api.SysStringLen(name.bstrVal) : 0);
+            work.api.VariantClear(&name);
+        }
+        if (inner)
+            inner->Release();
+    }
+    list->Release();
+    return true;
 }
 
 // Navigate2 through IDispatch, as IWebBrowser2's own type information would
@@ -240,7 +390,10 @@ bool OpenAll(Work& work, IDispatch* document) {
 DWORD WINAPI RunWork(void* parameter) {
     Work& work = *static_cast<Work*>(parameter);
     if (SUCCEEDED(work.api.CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
-        if (IDispatch* document = DocumentOf(work.api, work.server)) {
+        if (work.row) {
+            if (ReadRow(work))
+                InterlockedExchange(&work.succeeded, 1);
+        } else if (IDispatch* document = DocumentOf(work.api, work.server)) {
             const bool succeeded =
                 work.addresses.empty() ? ReadUrl(work, document) : OpenAll(work, document);
             document->Release();
@@ -285,18 +438,33 @@ bool Start(Work* work) {
     return true;
 }
 
-// Waits for the worker until `deadline`, takes the URL it read, then lets go
-// of its block; a worker not through by then counts as stuck until it is.
-// True when it succeeded.
-bool Finish(Work* work, DWORD deadline, std::wstring* url = nullptr) {
+// Waits for the worker until `deadline`, takes the URL or titles it read,
+// then lets go of its block; a worker not through by then counts as stuck
+// until it is. True when it succeeded.
+bool Finish(Work* work, DWORD deadline, std::wstring* url = nullptr,
+            std::vector<std::wstring>* titles = nullptr) {
     const bool succeeded =
         AwaitEvent(work->done, deadline) && InterlockedCompareExchange(&work->succeeded, 0, 0) != 0;
     if (succeeded && url != nullptr)
         *url = work->url;
+    if (succeeded && titles != nullptr)
+        titles->swap(work->titles);
     if (InterlockedCompareExchange(&work->state, kAbandoned, kRunning) == kRunning)
         InterlockedIncrement(&stuckWorkers);
     work->Release();
     return succeeded;
+}
+
+// The windows in the tab row's order; in their own when the row cannot be
+// read in time.
+void OrderAsRow(HWND frame, std::vector<TabWindows>& windows) {
+    Work* work = NewWork(FindTabRow(frame));
+    if (work == nullptr)
+        return;
+    work->row = true;
+    std::vector<std::wstring> titles;
+    if (Start(work) && Finish(work, GetTickCount() + kAnswerWaitMs, nullptr, &titles))
+        OrderAsRow(windows, titles);
 }
 
 }  // namespace
@@ -305,6 +473,7 @@ std::vector<FrameTab> FrameTabs(WindowHandle frame) {
     std::vector<TabWindows> windows = FindTabs(reinterpret_cast<HWND>(frame));
     if (windows.size() < 2)
         return {};
+    OrderAsRow(reinterpret_cast<HWND>(frame), windows);
     // The front tab is not read here: its address is the address bar's.
     // The others are read side by side, so that one hung tab costs the
     // others nothing.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -300,17 +301,21 @@ const BrowserKind kBrowserKinds[] = {
      L"http://tab.test/caf\u00E9 * http://three.test/"},
 };
 
-// A fixture frame's tabs as its windows show them, the front one marked "*".
+// A fixture frame's tabs as its windows show them, the front one marked "*",
+// in the row's order: that of the Frame Tab windows' ids.
 std::vector<std::string> TabsOf(HWND frame) {
-    std::vector<std::string> tabs;
+    std::map<int, std::string> tabs;
     for (HWND holder = FindWindowExA(frame, nullptr, "Frame Tab", nullptr); holder;
          holder = FindWindowExA(frame, holder, "Frame Tab", nullptr)) {
         const HWND tab = FindWindowExA(holder, nullptr, "TabWindowClass", nullptr);
         char text[1024] = {};
         GetWindowTextA(tab, text, sizeof text);
-        tabs.push_back((IsWindowVisible(tab) ? "*" : "") + std::string(text));
+        tabs[GetDlgCtrlID(holder)] = (IsWindowVisible(tab) ? "*" : "") + std::string(text);
     }
-    return tabs;
+    std::vector<std::string> inRow;
+    for (const auto& tab : tabs)
+        inRow.push_back(tab.second);
+    return inRow;
 }
 
 std::vector<std::string> MarkedTabs(const BrowserWindowRecord& record) {
