@@ -29,6 +29,7 @@
 
 #include "fixture_document.h"
 #include "fixture_protocol.h"
+#include "raw_address_bar.h"
 #include "snapshot/browser_capture.h"
 #include "support/browser_fixture.h"
 
@@ -120,27 +121,8 @@ int RawCapture() {
             continue;
         char title[1024] = {};
         GetWindowTextA(window, title, sizeof title);
-        wchar_t address[1024] = {};
-        HWND rebar = FindWindowExA(window, nullptr, "WorkerW", nullptr);
-        if (rebar)
-            rebar = FindWindowExA(rebar, nullptr, "ReBarWindow32", nullptr);
-        // Each control is looked up only when the one before read empty.
-        HWND band = nullptr;
-        for (int link = 0; rebar && address[0] == 0 && link < 3; ++link) {
-            if (link == 1)
-                band = FindWindowExA(rebar, nullptr, "Address Band Root", nullptr);
-            const HWND bar =
-                link == 0 ? FindWindowExA(rebar, nullptr, "ComboBoxEx32", nullptr)
-                : band ? FindWindowExA(band, nullptr, link == 1 ? "ComboBoxEx32" : "Edit", nullptr)
-                       : nullptr;
-            DWORD_PTR copied = 0;
-            if (bar)
-                SendMessageTimeoutW(bar, WM_GETTEXT, std::size(address),
-                                    reinterpret_cast<LPARAM>(address), SMTO_ABORTIFHUNG, 1000,
-                                    &copied);
-        }
-        char stored[1024] = {};
-        WideCharToMultiByte(CP_ACP, 0, address, -1, stored, sizeof stored, nullptr, nullptr);
+        // Read and converted as the capture does; the bare program keeps nothing.
+        RawAddressBar(window);
         WINDOWPLACEMENT placement = {};
         placement.length = sizeof placement;
         GetWindowPlacement(window, &placement);

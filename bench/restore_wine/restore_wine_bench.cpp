@@ -21,6 +21,7 @@
 
 #include "fixture_protocol.h"
 #include "platform/platform.h"
+#include "raw_address_bar.h"
 #include "snapshot/snapshot_manager.h"
 #include "storage/profile_document.h"
 #include "support/browser_fixture.h"
@@ -97,30 +98,6 @@ bool Contains(const std::vector<HWND>& windows, HWND window) {
     return std::find(windows.begin(), windows.end(), window) != windows.end();
 }
 
-// The address bar as a capture reads it: IE 6's chain, then IE 7 to 11's band.
-std::string AddressBar(HWND frame) {
-    wchar_t address[1024] = {};
-    HWND rebar = FindWindowExA(frame, nullptr, "WorkerW", nullptr);
-    if (rebar)
-        rebar = FindWindowExA(rebar, nullptr, "ReBarWindow32", nullptr);
-    HWND band = nullptr;
-    for (int link = 0; rebar && address[0] == 0 && link < 3; ++link) {
-        if (link == 1)
-            band = FindWindowExA(rebar, nullptr, "Address Band Root", nullptr);
-        const HWND bar =
-            link == 0 ? FindWindowExA(rebar, nullptr, "ComboBoxEx32", nullptr)
-            : band    ? FindWindowExA(band, nullptr, link == 1 ? "ComboBoxEx32" : "Edit", nullptr)
-                      : nullptr;
-        DWORD_PTR copied = 0;
-        if (bar)
-            SendMessageTimeoutW(bar, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(address),
-                                SMTO_ABORTIFHUNG, 1000, &copied);
-    }
-    char stored[1024] = {};
-    WideCharToMultiByte(CP_ACP, 0, address, -1, stored, sizeof stored, nullptr, nullptr);
-    return stored;
-}
-
 // The frames open before the starts and those seen after each are noted;
 // each started process that owns exactly one new frame gets it, the rest
 // (all of them when the browser merges) go by the address their bar shows.
@@ -171,7 +148,7 @@ void BareRestore(const std::string& browser) {
             if (seen[f].taken)
                 continue;
             if (addresses[f].empty())
-                addresses[f] = AddressBar(seen[f].window);
+                addresses[f] = RawAddressBar(seen[f].window);
             if (addresses[f] == Address(i)) {
                 matched[i] = seen[f].window;
                 seen[f].taken = true;
