@@ -83,8 +83,74 @@ DWORD WINAPI ReadTab(void* parameter) {
     return 0;
 }
 
-// The tabs behind the front one, each read on a thread of its own.
+// An IAccessible property by DISPID through IDispatch, of `child` (or of
+// none, for the count), as the capture asks for it.
+VARIANT RawProperty(IDispatch* object, DISPID id, LONG child, bool ofChild = true) {
+    VARIANT argument = {};
+    argument.vt = VT_I4;
+    argument.lVal = child;
+    DISPPARAMS parameters = {&argument, nullptr, ofChild ? 1u : 0u, 0};
+    VARIANT value = {};
+    object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &parameters, &value,
+                   nullptr, nullptr);
+    return value;
+}
+
+// The page tab list at or below `object` (three levels), held, or null.
+IDispatch* RawTabList(IDispatch* object, int depth) {
+    VARIANT role = RawProperty(object, DISPID_ACC_ROLE, CHILDID_SELF);
+    if (role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_PAGETABLIST) {
+        object->AddRef();
+        return object;
+    }
+    VARIANT count = RawProperty(object, DISPID_ACC_CHILDCOUNT, 0, false);
+    for (LONG child = 1; depth > 0 && count.vt == VT_I4 && child <= count.lVal; ++child) {
+        VARIANT inner = RawProperty(object, DISPID_ACC_CHILD, child);
+        IDispatch* list = inner.vt == VT_DISPATCH ? RawTabList(inner.pdispVal, depth - 1) : nullptr;
+        VariantClear(&inner);
+        if (list)
+            return list;
+    }
+    return nullptr;
+}
+
+// The tab row's page tab names, in order, read on a thread as the capture does.
+DWORD WINAPI ReadRow(void* parameter) {
+    const HWND row = static_cast<HWND>(parameter);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IDispatch* object = nullptr;
+    if (SUCCEEDED(AccessibleObjectFromWindow(row, DWORD(OBJID_CLIENT), IID_IDispatch,
+                                             reinterpret_cast<void**>(&object)))) {
+        if (IDispatch* list = RawTabList(object, 3)) {
+            VARIANT count = RawProperty(list, DISPID_ACC_CHILDCOUNT, 0, false);
+            for (LONG child = 1; count.vt == VT_I4 && child <= count.lVal; ++child) {
+                VARIANT inner = RawProperty(list, DISPID_ACC_CHILD, child);
+                IDispatch* holder = inner.vt == VT_DISPATCH ? inner.pdispVal : list;
+                const LONG id = inner.vt == VT_DISPATCH ? CHILDID_SELF : child;
+                const VARIANT role = RawProperty(holder, DISPID_ACC_ROLE, id);
+                if (role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_PAGETAB) {
+                    VARIANT name = RawProperty(holder, DISPID_ACC_NAME, id);
+                    VariantClear(&name);
+                }
+                VariantClear(&inner);
+            }
+            list->Release();
+        }
+        object->Release();
+    }
+    CoUninitialize();
+    return 0;
+}
+
+// The tabs behind the front one, each read on a thread of its own, after the
+// tab row's order, read on a thread too.
 void RawTabs(HWND frame) {
+    if (const HWND band = FindWindowExA(frame, nullptr, "TabBandClass", nullptr)) {
+        const HWND row = FindWindowExA(band, nullptr, "DirectUIHWND", nullptr);
+        const HANDLE thread = CreateThread(nullptr, 0, ReadRow, row, 0, nullptr);
+        WaitForSingleObject(thread, 1000);
+        CloseHandle(thread);
+    }
     std::vector<TabRead> tabs;
     for (HWND holder = FindWindowExA(frame, nullptr, "Frame Tab", nullptr); holder;
          holder = FindWindowExA(frame, holder, "Frame Tab", nullptr)) {
